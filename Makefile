@@ -1,0 +1,34 @@
+# Knetix: one command sets up a fresh Debian 12 machine, builds and runs every test.
+#   make test   install packages, build (plain and with sanitizers), run all tests
+#   make bench  build and run the benchmarks, each reporting its budget
+
+JOBS ?= $(shell nproc)
+BUILD ?= build
+BUILD_SAN ?= build-san
+
+.PHONY: test deps build build-san test-plain test-san bench clean
+
+test: deps test-plain test-san
+
+deps:
+	bash scripts/install-deps
+
+build:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-san:
+	cmake -S . -B $(BUILD_SAN) -DCMAKE_BUILD_TYPE=Debug -DKNETIX_SANITIZE=ON -DKNETIX_BENCH=OFF
+	cmake --build $(BUILD_SAN) -j $(JOBS)
+
+test-plain: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-san: build-san
+	ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS)
+
+bench: deps build
+	@for b in $(BUILD)/bench/knetix_bench_*; do echo "== $$b"; $$b || exit 1; done
+
+clean:
+	rm -rf $(BUILD) $(BUILD_SAN)

@@ -1,0 +1,89 @@
+#include "BudgetReporter.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace knetix::bench {
+
+namespace {
+
+struct Budget {
+    std::string prefix;
+    BudgetKind kind;
+    double limit;
+    std::string why;
+};
+
+struct Result {
+    std::string name;
+    double msPerIteration;
+    double itemsPerSecond;
+};
+
+std::vector<Budget>& budgets()
+{
+    static std::vector<Budget> list;
+    return list;
+}
+
+class Reporter : public benchmark::ConsoleReporter {
+public:
+    std::vector<Result> results;
+
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred || run.run_type != Run::RT_Iteration)
+                continue;
+            // Adjusted times are in the run's time unit; the multiplier turns
+            // seconds into that unit.
+            const double seconds = run.GetAdjustedRealTime() /
+                                   benchmark::GetTimeUnitMultiplier(run.time_unit);
+            auto it = run.counters.find("items_per_second");
+            results.push_back({run.benchmark_name(), seconds * 1e3,
+                               it == run.counters.end() ? 0.0 : double(it->second)});
+        }
+    }
+};
+
+} // namespace
+
+void addBudget(const std::string& prefix, BudgetKind kind, double limit, const std::string& why)
+{
+    budgets().push_back({prefix, kind, limit, why});
+}
+
+int runWithBudgets(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    Reporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    std::printf("\nBudgets (%s)\n", "this machine");
+    int missed = 0;
+    for (const Result& r : reporter.results)
+        for (const Budget& b : budgets()) {
+            if (r.name.rfind(b.prefix, 0) != 0)
+                continue;
+            bool met;
+            if (b.kind == BudgetKind::MaxMillisecondsPerIteration) {
+                met = r.msPerIteration <= b.limit;
+                std::printf("  %-40s %9.3f ms   budget <= %.3f ms   %s  (%s)\n", r.name.c_str(),
+                            r.msPerIteration, b.limit, met ? "met" : "MISSED", b.why.c_str());
+            } else {
+                met = r.itemsPerSecond >= b.limit;
+                std::printf("  %-40s %9.1f M/s  budget >= %.1f M/s  %s  (%s)\n", r.name.c_str(),
+                            r.itemsPerSecond / 1e6, b.limit / 1e6, met ? "met" : "MISSED",
+                            b.why.c_str());
+            }
+            missed += met ? 0 : 1;
+        }
+    std::printf("%s\n", missed ? "Some budgets were missed." : "All budgets met.");
+    benchmark::Shutdown();
+    return 0;
+}
+
+} // namespace knetix::bench

@@ -1,0 +1,142 @@
+#include "engine/Stroke.h"
+
+#include "engine/CMMask.h"
+#include "engine/FixedPoint.h"
+#include "engine/Kernels.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace knetix {
+
+void StrokePatch::resize(int32_t radius)
+{
+    m_radius = int32_t(clampTo(radius, 0, CMTool::kMaxRadius));
+    m_count = side() * side();
+    m_cells = allocateCells(m_count);
+}
+
+bool StrokePatch::assign(int32_t radius, std::unique_ptr<OffsetCell[]> cells, int32_t count)
+{
+    if (radius < 0 || radius > CMTool::kMaxRadius || !cells ||
+        int64_t(count) != int64_t(2 * radius + 1) * (2 * radius + 1))
+        return false;
+    m_radius = radius;
+    m_count = count;
+    m_cells = std::move(cells);
+    return true;
+}
+
+void StrokePatch::clear()
+{
+    if (m_cells)
+        std::fill_n(m_cells.get(), m_count, OffsetCell());
+}
+
+namespace {
+
+// The sums of two components are taken in 64 bits, which the compiler
+// vectorises.
+__attribute__((always_inline)) inline void fillCells(OffsetCell* cells, int32_t r)
+{
+    const int64_t side = 2 * int64_t(r) + 1;
+    // Odd columns of the even rows: mean of the left and right neighbour.
+    for (int64_t j = 0; j <= 2 * r; j += 2) {
+        OffsetCell* row = cells + j * side;
+        for (int64_t i = 1; i <= 2 * r - 1; i += 2)
+            row[i] = OffsetCell(int32_t((int64_t(row[i - 1].dx) + row[i + 1].dx) / 2),
+                                int32_t((int64_t(row[i - 1].dy) + row[i + 1].dy) / 2));
+    }
+    // Odd rows: mean of the cells below and above.
+    for (int64_t j = 1; j <= 2 * r - 1; j += 2) {
+        const OffsetCell* above = cells + (j - 1) * side;
+        const OffsetCell* below = cells + (j + 1) * side;
+        OffsetCell* row = cells + j * side;
+        for (int64_t i = 0; i < side; ++i)
+            row[i] = OffsetCell(int32_t((int64_t(below[i].dx) + above[i].dx) / 2),
+                                int32_t((int64_t(below[i].dy) + above[i].dy) / 2));
+    }
+}
+
+void fillCellsPortable(OffsetCell* cells, int32_t r)
+{
+    fillCells(cells, r);
+}
+
+#if KNETIX_HAVE_AVX2
+KNETIX_AVX2 void fillCellsAvx2(OffsetCell* cells, int32_t r)
+{
+    fillCells(cells, r);
+}
+#endif
+
+} // namespace
+
+void fillStrokePatch(StrokePatch& patch)
+{
+    if (!patch.cells())
+        return;
+#if KNETIX_HAVE_AVX2
+    if (kernels::level() == kernels::Level::Avx2) {
+        fillCellsAvx2(patch.cells(), patch.radius());
+        return;
+    }
+#endif
+    fillCellsPortable(patch.cells(), patch.radius());
+}
+
+void writeBackStrokePatch(const StrokePatch& patch, OffsetCell* field, int32_t width,
+                          int32_t height, int32_t x, int32_t y)
+{
+    if (!patch.cells() || !field)
+        return;
+    const int64_t r = patch.radius();
+    const int64_t side = patch.side();
+    // Patch columns 2r - 1 and 2r and rows from 2r - 2 on hold halved or empty
+    // values and are never written.
+    const int64_t c0 = std::max<int64_t>(0, x - r), c1 = std::min<int64_t>(x + r - 2, width - 3);
+    const int64_t r0 = std::max<int64_t>(0, y - r), r1 = std::min<int64_t>(y + r - 3, height - 2);
+    if (c0 > c1 || r0 > r1)
+        return;
+    for (int64_t row = r0; row <= r1; ++row) {
+        const OffsetCell* src = patch.cells() + (row - y + r) * side + (c0 - x + r);
+        std::memcpy(field + row * width + c0, src, size_t(c1 - c0 + 1) * sizeof(OffsetCell));
+    }
+}
+
+void applyStroke(OffsetCell* field, int32_t fieldCount, const Rect& picture, CMTool& tool,
+                 StrokePatch& patch, int32_t X, int32_t Y)
+{
+    const int32_t W = picture.width();
+    const int32_t H = picture.height();
+    const int32_t x = int32_t(clampTo(int64_t(X) - picture.left, -CMTool::kMaxCoordinate,
+                                      CMTool::kMaxCoordinate));
+    const int32_t y = int32_t(clampTo(int64_t(Y) - picture.top, -CMTool::kMaxCoordinate,
+                                      CMTool::kMaxCoordinate));
+    const int32_t r = tool.radius();
+    const Rect square{x - r, y - r, x + r, y + r};
+
+    tool.recordPoint(x, y, W, H);
+    if (!field || W <= 0 || H <= 0 || int64_t(fieldCount) != int64_t(W) * H)
+        return;
+    if (patch.radius() != r || !patch.cells())
+        patch.resize(r);
+    if (!patch.cells())
+        return;
+    patch.clear();
+    tool.apply(field, patch.cells(), picture, square, x, y);
+    fillStrokePatch(patch);
+    writeBackStrokePatch(patch, field, W, H, x, y);
+}
+
+void scaleField(OffsetCell* field, int32_t count, int32_t scale)
+{
+    if (!field)
+        return;
+    for (int32_t i = 0; i < count; ++i) {
+        field[i].dx = saturate32(int64_t(scale) * field[i].dx / 64);
+        field[i].dy = saturate32(int64_t(scale) * field[i].dy / 64);
+    }
+}
+
+} // namespace knetix

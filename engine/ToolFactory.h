@@ -1,0 +1,57 @@
+#pragma once
+// Making tools from a tool name and size, and the tool bitmap ids that name a
+// kind and a size in one number.
+
+#include "engine/CMTool.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace knetix {
+
+// Tool divisors of the three sizes: the radius is min(W, H) / divisor.
+constexpr int32_t kDivisorSmall = 16;
+constexpr int32_t kDivisorMedium = 8;
+constexpr int32_t kDivisorLarge = 4;
+// A divisor of 0 or below (from the settings) would divide by zero.
+constexpr int32_t kDefaultDivisor = kDivisorMedium;
+
+constexpr const char* kWrongToolBitmapIdMessage = "Wrong tool_bitmap_id in set_tool_from_id";
+
+// The kinds in the order in which a tool name is compared with them.
+constexpr std::array<ToolKind, 7> kToolKindsByNameOrder = {
+    ToolKind::ZoomIn, ToolKind::ZoomOut, ToolKind::Zoom, ToolKind::Move,
+    ToolKind::Smooth, ToolKind::Whirl,   ToolKind::Undo};
+
+const char* toolName(ToolKind kind);            // "zoomin", "move", ...
+const char* toolClassName(ToolKind kind);       // "CMTool_ZoomIn", ...
+int32_t toolCommandId(ToolKind kind);           // the tool button's command id
+// The first kind whose name equals the given one exactly (case-sensitive).
+std::optional<ToolKind> toolKindFromName(std::string_view name);
+
+// min(width, height) / divisor; a divisor of 0 or below counts as the default.
+int32_t toolRadius(int32_t pictureWidth, int32_t pictureHeight, int32_t divisor);
+int32_t effectiveDivisor(int32_t divisor);
+
+std::unique_ptr<CMTool> createTool(ToolKind kind, int32_t radius);
+// Dynamic creation by class name for a project reader: radius 20 as the
+// default constructor gives; null for an unknown name. "CMTool" itself is known.
+std::unique_ptr<CMTool> createToolByClassName(std::string_view className);
+
+// The kind's bitmap id for a divisor: 16 Small, 8 Medium, anything else Large.
+int32_t toolBitmapId(ToolKind kind, int32_t divisor);
+
+struct ToolSelection {
+    std::string name;
+    int32_t divisor;
+    friend bool operator==(const ToolSelection&, const ToolSelection&) = default;
+};
+
+// Tool name and divisor named by a tool bitmap id; nothing for an id outside the
+// table (the caller shows kWrongToolBitmapIdMessage and keeps what it has).
+std::optional<ToolSelection> set_tool_from_id(int32_t toolBitmapId);
+
+} // namespace knetix

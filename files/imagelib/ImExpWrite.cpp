@@ -1,0 +1,172 @@
+// Writing side of the image library interface: a 24-bit bottom-up picture
+// encoded in memory, then put in place through a temporary file so that a
+// failed save never costs the file it was meant to replace.
+
+#include "files/imagelib/ImExp.h"
+
+#include <Magick++.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace knetix {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using MagickLib::Quantum; // for the library's scaling macros
+
+struct Writer {
+    const char* coder;
+    MagickLib::CompressionType compression;
+};
+
+std::optional<Writer> writerFor(const fs::path& file)
+{
+    std::string ext = file.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    // Explicit coders so the temporary name never decides; BMP3 is the plain
+    // 40-byte header without the later versions' alpha masks.
+    if (ext == ".jpg" || ext == ".jpeg")
+        return Writer{"JPEG", MagickLib::UndefinedCompression};
+    if (ext == ".pcx")
+        return Writer{"PCX", MagickLib::UndefinedCompression};
+    if (ext == ".tif" || ext == ".tiff")
+        return Writer{"TIFF", MagickLib::NoCompression};
+    if (ext == ".tga")
+        return Writer{"TGA", MagickLib::NoCompression};
+    if (ext == ".bmp")
+        return Writer{"BMP3", MagickLib::NoCompression};
+    return std::nullopt;
+}
+
+Magick::Image toMagick(const Bitmap24View& source)
+{
+    const auto width = unsigned(source.width);
+    Magick::Image image(Magick::Geometry(width, unsigned(source.height)), Magick::Color(0, 0, 0));
+    // A plain-colour start is a one-entry palette picture; the writers would
+    // take its palette indexes over the pixels we set.
+    image.classType(MagickLib::DirectClass);
+    for (int32_t y = 0; y < source.height; ++y) {
+        const uint8_t* bgr = source.storedRow(source.height - 1 - y); // stored bottom row first
+        MagickLib::PixelPacket* q = image.setPixels(0, y, width, 1);
+        for (unsigned x = 0; x < width; ++x, bgr += 3) {
+            q[x].blue = ScaleCharToQuantum(bgr[0]);
+            q[x].green = ScaleCharToQuantum(bgr[1]);
+            q[x].red = ScaleCharToQuantum(bgr[2]);
+            q[x].opacity = OpaqueOpacity;
+        }
+        image.syncPixels();
+    }
+    // Said outright so that no writer picks a palette or grey layout for a
+    // picture that happens to use few colours.
+    image.type(MagickLib::TrueColorType);
+    image.matte(false);
+    image.depth(8);
+
+    int32_t xDpi = pixelsPerMetreToDpi(source.xPelsPerMeter);
+    int32_t yDpi = pixelsPerMetreToDpi(source.yPelsPerMeter);
+    if (xDpi <= 0)
+        xDpi = yDpi;
+    if (yDpi <= 0)
+        yDpi = xDpi;
+    if (xDpi > 0) {
+        image.resolutionUnits(MagickLib::PixelsPerInchResolution);
+        image.density(Magick::Geometry(unsigned(xDpi), unsigned(yDpi)));
+    }
+    return image;
+}
+
+bool writeAll(int fd, const uint8_t* data, size_t length)
+{
+    while (length > 0) {
+        const ssize_t n = ::write(fd, data, length);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        length -= size_t(n);
+    }
+    return true;
+}
+
+// The replaced file's permissions, or what a newly created file would get
+// (mkstemp alone gives 0600).
+mode_t targetMode(const fs::path& file)
+{
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        return st.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+ImExpStatus writeAtomically(const fs::path& file, const uint8_t* data, size_t length)
+{
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    std::string name = file.filename().string();
+    name.resize(std::min<size_t>(name.size(), 100)); // keep the temporary name under NAME_MAX
+    std::string temp = (folder / ("." + name + ".XXXXXX.tmp")).string();
+    const int fd = ::mkstemps(temp.data(), 4);
+    if (fd < 0)
+        return ImExpStatus::WriteFailed;
+    bool ok = writeAll(fd, data, length) && ::fchmod(fd, targetMode(file)) == 0 && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && std::rename(temp.c_str(), file.c_str()) == 0) {
+        // Make the rename itself durable; a failure here loses nothing.
+        const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+        return ImExpStatus::Ok;
+    }
+    ::unlink(temp.c_str());
+    return ImExpStatus::WriteFailed;
+}
+
+} // namespace
+
+ImExpStatus ImExp_WriteFile(const fs::path& file, const Bitmap24View& source)
+{
+    if (file.empty() || !file.has_filename() || !source.valid())
+        return ImExpStatus::InvalidArgument;
+    const std::optional<Writer> writer = writerFor(file);
+    if (!writer)
+        return ImExpStatus::Unsupported;
+    try {
+        ImExp_Initialize();
+        Magick::Image image = toMagick(source);
+        image.magick(writer->coder);
+        if (writer->compression != MagickLib::UndefinedCompression)
+            image.compressType(writer->compression);
+        if (std::string(writer->coder) == "JPEG")
+            image.quality(90);
+        Magick::Blob blob;
+        try {
+            image.write(&blob);
+        } catch (const Magick::Warning&) {
+            // The encoded data is there or not; the length below decides.
+        }
+        if (blob.length() == 0)
+            return ImExpStatus::WriteFailed;
+        return writeAtomically(file, static_cast<const uint8_t*>(blob.data()), blob.length());
+    } catch (const Magick::ErrorResourceLimit&) {
+        return ImExpStatus::TooLarge;
+    } catch (const std::bad_alloc&) {
+        return ImExpStatus::TooLarge;
+    } catch (...) {
+        return ImExpStatus::WriteFailed;
+    }
+}
+
+} // namespace knetix
