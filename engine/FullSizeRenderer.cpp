@@ -310,13 +310,7 @@ bool FullSizeRenderer::load(const WA& picture)
     m_xPelsPerMeter = picture.horizontalPixelsPerMetre();
     m_yPelsPerMeter = picture.verticalPixelsPerMetre();
 
-    DibHeader header;
-    header.width = W;
-    header.height = H;
-    header.sizeImage = uint32_t(imageSize);
-    header.xPelsPerMeter = m_xPelsPerMeter;
-    header.yPelsPerMeter = m_yPelsPerMeter;
-    writeDibHeader(m_output.data(), header);
+    writeDibHeader(m_output.data(), dib24Header(W, H, m_xPelsPerMeter, m_yPelsPerMeter));
     std::memcpy(m_output.data() + kDibHeaderSize, m_source.data(), imageSize);
     return true;
 }

@@ -72,20 +72,9 @@ LoadResult WorkingPicture::fit(const std::string& path, int32_t w, int32_t h,
         }
     }
 
-    DibHeader header;
-    header.width = W;
-    header.height = H;
-    header.sizeImage = uint32_t(imageSize);
-    header.xPelsPerMeter = pixelsPerMetre;
-    header.yPelsPerMeter = pixelsPerMetre;
-    writeDibHeader(block.data(), header);
+    writeDibHeader(block.data(), dib24Header(W, H, pixelsPerMetre, pixelsPerMetre));
     std::memcpy(block.data() + kDibHeaderSize, source.data(), imageSize);
-
-    m_rect = rect;
-    m_stride = stride;
-    m_block = std::move(block);
-    m_source = std::move(source);
-    m_path = path;
+    adopt(path, rect, std::move(block), std::move(source), stride);
     return LoadResult::Ok;
 }
 
@@ -122,12 +111,18 @@ LoadResult WorkingPicture::restore(const std::string& path, const Rect& rect,
     if (header.size != kDibHeaderSize || header.width != W || header.height != H ||
         header.bitCount != 24 || header.compression != 0)
         return LoadResult::Invalid;
+    adopt(path, rect, std::move(block), std::move(source), stride);
+    return LoadResult::Ok;
+}
+
+void WorkingPicture::adopt(const std::string& path, const Rect& rect, std::vector<uint8_t> block,
+                           std::vector<uint8_t> source, int32_t stride)
+{
     m_rect = rect;
     m_stride = stride;
     m_block = std::move(block);
     m_source = std::move(source);
     m_path = path;
-    return LoadResult::Ok;
 }
 
 void WorkingPicture::clear()

@@ -94,6 +94,8 @@ public:
 
 private:
     PictureBuffers buffers();
+    void adopt(const std::string& path, const Rect& rect, std::vector<uint8_t> block,
+               std::vector<uint8_t> source, int32_t stride);
     bool fieldMatches() const;
     void notifyRendered();
     template <class SourceRow>

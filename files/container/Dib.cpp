@@ -32,6 +32,17 @@ uint16_t get16(const uint8_t* p)
 
 } // namespace
 
+DibHeader dib24Header(int32_t width, int32_t height, int32_t xPelsPerMeter, int32_t yPelsPerMeter)
+{
+    DibHeader h;
+    h.width = width;
+    h.height = height;
+    h.sizeImage = uint32_t(uint64_t(dibStride24(width)) * uint64_t(height));
+    h.xPelsPerMeter = xPelsPerMeter;
+    h.yPelsPerMeter = yPelsPerMeter;
+    return h;
+}
+
 void writeDibHeader(uint8_t* dst, const DibHeader& h)
 {
     put32(dst + 0, uint32_t(h.size));

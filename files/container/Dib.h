@@ -30,6 +30,9 @@ constexpr int32_t dibStride24(int32_t width)
     return ((width + 1) * 3 / 4) * 4;
 }
 
+// The header of a 24-bit bottom-up picture of the given size and resolution.
+DibHeader dib24Header(int32_t width, int32_t height, int32_t xPelsPerMeter, int32_t yPelsPerMeter);
+
 // Little-endian encoding of the header at dst (40 bytes) and back.
 void writeDibHeader(uint8_t* dst, const DibHeader& header);
 DibHeader readDibHeader(const uint8_t* src);
