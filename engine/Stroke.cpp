@@ -18,8 +18,17 @@ void StrokePatch::resize(int32_t radius)
 
 bool StrokePatch::assign(int32_t radius, std::unique_ptr<OffsetCell[]> cells, int32_t count)
 {
-    if (radius < 0 || radius > CMTool::kMaxRadius || !cells ||
-        int64_t(count) != int64_t(2 * radius + 1) * (2 * radius + 1))
+    if (radius < 0 || radius > CMTool::kMaxRadius)
+        return false;
+    // A radius without cells: a canvas that was given a tool whose patch was
+    // never made.
+    if (count == 0 && !cells) {
+        m_radius = radius;
+        m_count = 0;
+        m_cells.reset();
+        return true;
+    }
+    if (!cells || int64_t(count) != int64_t(2 * radius + 1) * (2 * radius + 1))
         return false;
     m_radius = radius;
     m_count = count;

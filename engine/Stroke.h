@@ -19,7 +19,8 @@ public:
     // Reallocates for a radius, all cells (0, 0). If the memory cannot be had the
     // patch has no cells while the count says what was asked for.
     void resize(int32_t radius);
-    // Takes over stored cells (a project's patch); count must be (2r + 1)^2.
+    // Takes over stored cells (a project's patch); count must be (2r + 1)^2, or
+    // 0 without cells.
     bool assign(int32_t radius, std::unique_ptr<OffsetCell[]> cells, int32_t count);
     void clear();
 

@@ -3,17 +3,12 @@
 // failed save never costs the file it was meant to replace.
 
 #include "files/imagelib/ImExp.h"
+#include "files/io/AtomicFile.h"
 
 #include <Magick++.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace knetix {
 
@@ -84,55 +79,6 @@ Magick::Image toMagick(const Bitmap24View& source)
     return image;
 }
 
-bool writeAll(int fd, const uint8_t* data, size_t length)
-{
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, length);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        length -= size_t(n);
-    }
-    return true;
-}
-
-// The replaced file's permissions, or what a newly created file would get
-// (mkstemp alone gives 0600).
-mode_t targetMode(const fs::path& file)
-{
-    struct stat st {};
-    if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        return st.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-ImExpStatus writeAtomically(const fs::path& file, const uint8_t* data, size_t length)
-{
-    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    std::string name = file.filename().string();
-    name.resize(std::min<size_t>(name.size(), 100)); // keep the temporary name under NAME_MAX
-    std::string temp = (folder / ("." + name + ".XXXXXX.tmp")).string();
-    const int fd = ::mkstemps(temp.data(), 4);
-    if (fd < 0)
-        return ImExpStatus::WriteFailed;
-    bool ok = writeAll(fd, data, length) && ::fchmod(fd, targetMode(file)) == 0 && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && std::rename(temp.c_str(), file.c_str()) == 0) {
-        // Make the rename itself durable; a failure here loses nothing.
-        const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
-        }
-        return ImExpStatus::Ok;
-    }
-    ::unlink(temp.c_str());
-    return ImExpStatus::WriteFailed;
-}
 
 } // namespace
 
@@ -159,7 +105,9 @@ ImExpStatus ImExp_WriteFile(const fs::path& file, const Bitmap24View& source)
         }
         if (blob.length() == 0)
             return ImExpStatus::WriteFailed;
-        return writeAtomically(file, static_cast<const uint8_t*>(blob.data()), blob.length());
+        return writeFileAtomically(file, {static_cast<const uint8_t*>(blob.data()), blob.length()}) == 0
+                   ? ImExpStatus::Ok
+                   : ImExpStatus::WriteFailed;
     } catch (const Magick::ErrorResourceLimit&) {
         return ImExpStatus::TooLarge;
     } catch (const std::bad_alloc&) {

@@ -1,0 +1,133 @@
+#pragma once
+// The open work and every command the main dialog runs on it, as a model: the
+// working picture with its stroke patch, the filmstrip's keys, the current tool
+// with its name, size and bitmap id, the three slider positions and the
+// modified flag. The windows drive it; batch mode drives it from a script.
+// No Qt.
+
+#include "engine/CMTool.h"
+#include "engine/Stroke.h"
+#include "engine/ToolFactory.h"
+#include "engine/WorkingPicture.h"
+#include "keys/KeyList.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace knetix {
+
+class WA;
+
+// How a command ended: failures carry the German text to show.
+struct Outcome {
+    bool ok = true;
+    std::string message; // for a failure; for a success, a warning or empty
+
+    static Outcome success(std::string warning = {}) { return {true, std::move(warning)}; }
+    static Outcome failure(std::string text) { return {false, std::move(text)}; }
+    explicit operator bool() const { return ok; }
+};
+
+class Document {
+public:
+    static constexpr int32_t kSliderMax = 64;
+    // What playback and movie export hand to Begin.
+    static constexpr int32_t kPlayParameter = 10;
+
+    explicit Document(int32_t clientWidth = WorkingPicture::kCanvasSize,
+                      int32_t clientHeight = WorkingPicture::kCanvasSize);
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    WorkingPicture& picture() { return m_picture; }
+    const WorkingPicture& picture() const { return m_picture; }
+    const StrokePatch& strokePatch() const { return m_patch; }
+    KeyList& keys() { return m_keys; }
+    const KeyList& keys() const { return m_keys; }
+    const CMTool* tool() const { return m_tool.get(); }
+    const std::string& toolName() const { return m_toolName; }
+    int32_t toolDivisor() const { return m_divisor; }
+    int32_t toolBitmapId() const { return m_toolBitmapId; }
+    int32_t power() const { return m_power; }
+    int32_t deformation() const { return m_deformation; }
+    int32_t speed() const { return m_speed; }
+    bool modified() const { return m_modified; }
+    void setModified(bool modified) { m_modified = modified; }
+
+    // The remembered tool name and size (from the settings at start-up); call
+    // refreshToolButtons() to create the tool they name.
+    void setToolSettings(std::string name, int32_t divisor);
+
+    // Pictures and projects. A failure leaves the work as it was.
+    Outcome openPicture(const std::string& path);
+    Outcome loadPicture(const std::string& path, const WA& picture);
+    Outcome openProject(const std::string& path);
+    Outcome saveProject(const std::string& path);
+    // The displayed picture at the working picture's size.
+    Outcome savePicture(const std::string& path);
+
+    // Tool buttons and size buttons.
+    void selectTool(ToolKind kind);
+    void selectSize(int32_t divisor);
+    void refreshToolButtons();
+
+    // Slider positions 0..64 (values outside are clamped, as a slider would).
+    void setPower(int32_t value);
+    void setDeformation(int32_t scale);
+    void setSpeed(int32_t speed);
+
+    // Before a stroke or a key command: stops playback; with apply, bakes a
+    // Deformation position other than 64 into the field and sets it to 64;
+    // without, sets the Speed position to 64.
+    void prepareForEditing(bool apply);
+
+    // The mouse on the canvas, in canvas client coordinates.
+    void press(int32_t x, int32_t y);
+    void move(int32_t x, int32_t y);
+    // One stroke-timer tick at the last mouse position.
+    void tick();
+    void release();
+    bool buttonHeld() const { return m_buttonHeld; }
+    bool strokeTimerActive() const { return m_timerActive; }
+
+    // The Key menu: opening it on a key index (false when no menu opens there),
+    // then one command; false when the menu would not offer it.
+    bool openKeyMenu(int32_t key);
+    bool runKeyCommand(KeyCommand command);
+    bool scrollForward();
+    bool scrollBack();
+
+    // Playback without the worker: Begin, one frame, Stop.
+    bool startPlayback();
+    bool playbackFrame();
+    void stopPlayback();
+    bool playing() const { return m_playing; }
+
+private:
+    ThumbnailDrawer thumbnailDrawer();
+    void handToolToCanvas();
+    void showActiveKey();
+    void strokeAt(int32_t x, int32_t y);
+    void adoptLoadedPicture();
+
+    WorkingPicture m_picture;
+    StrokePatch m_patch;
+    KeyList m_keys;
+    std::unique_ptr<CMTool> m_tool;
+    std::string m_toolName;
+    int32_t m_divisor = kDefaultDivisor;
+    int32_t m_toolBitmapId = 0; // 0 until a tool is chosen
+    int32_t m_power = kSliderMax;
+    int32_t m_deformation = kSliderMax;
+    int32_t m_speed = kSliderMax;
+    bool m_modified = false;
+
+    bool m_buttonHeld = false;
+    bool m_timerActive = false;
+    int32_t m_mouseX = -200;
+    int32_t m_mouseY = -200;
+    bool m_playing = false;
+};
+
+} // namespace knetix

@@ -1,0 +1,162 @@
+#include "files/io/AtomicFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace knetix {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int writeAll(int fd, const uint8_t* data, size_t length)
+{
+    while (length > 0) {
+        const ssize_t n = ::write(fd, data, length);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return EIO;
+        data += n;
+        length -= size_t(n);
+    }
+    return 0;
+}
+
+// The replaced file's permissions, or what a newly created file would get
+// (mkstemp alone gives 0600).
+mode_t targetMode(const fs::path& file)
+{
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        return st.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+std::string replaceName(std::string text, const std::string& fileName)
+{
+    const auto at = text.find("%1");
+    if (at != std::string::npos)
+        text.replace(at, 2, fileName);
+    return text;
+}
+
+} // namespace
+
+int writeFileAtomically(const fs::path& file, std::span<const uint8_t> data)
+{
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    std::string name = file.filename().string();
+    name.resize(std::min<size_t>(name.size(), 100)); // keep the temporary name under NAME_MAX
+    std::string temp = (folder / ("." + name + ".XXXXXX.tmp")).string();
+    const int fd = ::mkstemps(temp.data(), 4);
+    if (fd < 0)
+        return errno;
+    int error = writeAll(fd, data.data(), data.size());
+    if (error == 0 && ::fchmod(fd, targetMode(file)) != 0)
+        error = errno;
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && std::rename(temp.c_str(), file.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temp.c_str());
+        return error;
+    }
+    // Make the rename itself durable; a failure here loses nothing.
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return 0;
+}
+
+int readWholeFile(const fs::path& file, std::vector<uint8_t>& data, uint64_t maxBytes)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    struct stat st {};
+    int error = 0;
+    if (::fstat(fd, &st) != 0)
+        error = errno;
+    else if (S_ISDIR(st.st_mode))
+        error = EISDIR;
+    else if (uint64_t(st.st_size) > maxBytes)
+        error = EFBIG;
+    std::vector<uint8_t> bytes;
+    if (error == 0) {
+        // The size is a hint only: read until the end, whatever it says.
+        bytes.resize(size_t(st.st_size));
+        size_t used = 0;
+        for (;;) {
+            if (used == bytes.size()) {
+                if (bytes.size() >= maxBytes) {
+                    uint8_t probe;
+                    const ssize_t more = ::read(fd, &probe, 1);
+                    if (more > 0)
+                        error = EFBIG;
+                    else if (more < 0)
+                        error = errno;
+                    break;
+                }
+                bytes.resize(size_t(std::min<uint64_t>(maxBytes, bytes.size() + 65536)));
+            }
+            const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                error = errno;
+                break;
+            }
+            if (n == 0)
+                break;
+            used += size_t(n);
+        }
+        bytes.resize(used);
+    }
+    ::close(fd);
+    if (error == 0)
+        data = std::move(bytes);
+    return error;
+}
+
+std::string fileErrorMessage(int error, const std::string& fileName, bool writing)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return replaceName(writing ? "Ein Teil des Pfades von %1 ist ungültig." : "%1 wurde nicht gefunden.",
+                           fileName);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+        return replaceName("Zugriff auf %1 wurde verwehrt.", fileName);
+    case ENOSPC:
+    case EDQUOT:
+        return replaceName("Der Datenträger für %1 ist voll.", fileName);
+    case EFBIG:
+        return replaceName("%1 ist zu groß.", fileName);
+    case ENAMETOOLONG:
+        return replaceName("%1 enthält einen ungültigen Pfad.", fileName);
+    default:
+        return replaceName(writing ? "Beim Schreiben von %1 trat ein unerwarteter Fehler auf."
+                                   : "Beim Lesen von %1 trat ein unerwarteter Fehler auf.",
+                           fileName);
+    }
+}
+
+} // namespace knetix

@@ -1,0 +1,25 @@
+#pragma once
+// Whole-file reads and writes for the program's own files. A write goes to a
+// temporary file in the target's folder and is renamed over the target only
+// when complete, so a failed save never costs the file it was meant to replace.
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace knetix {
+
+// 0 on success, otherwise the errno of the step that failed.
+int writeFileAtomically(const std::filesystem::path& file, std::span<const uint8_t> data);
+
+// 0 on success, otherwise an errno (EFBIG when the file exceeds maxBytes).
+int readWholeFile(const std::filesystem::path& file, std::vector<uint8_t>& data,
+                  uint64_t maxBytes = uint64_t(1) << 32);
+
+// The German message for a file that could not be opened, read or written,
+// with the file name in place of %1.
+std::string fileErrorMessage(int error, const std::string& fileName, bool writing);
+
+} // namespace knetix
