@@ -1,12 +1,13 @@
 # Knetix: one command sets up a fresh Debian 12 machine, builds and runs every test.
 #   make test   install packages, build (plain and with sanitizers), run all tests
 #   make bench  build and run the benchmarks, each reporting its budget
+#   make run    build and run the program (for now: the batch demo, results in demo-out/)
 
 JOBS ?= $(shell nproc)
 BUILD ?= build
 BUILD_SAN ?= build-san
 
-.PHONY: test deps build build-san test-plain test-san bench clean
+.PHONY: test deps build build-san test-plain test-san bench run clean
 
 test: deps test-plain test-san
 
@@ -29,6 +30,9 @@ test-san: build-san
 
 bench: deps build
 	@for b in $(BUILD)/bench/knetix_bench_*; do echo "== $$b"; $$b || exit 1; done
+
+run: deps build
+	bash app/demo/run-demo.sh $(BUILD)/app/knetix $(BUILD)/app/knetix-demo-picture demo-out
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SAN)
