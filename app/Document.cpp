@@ -317,7 +317,8 @@ void Document::strokeAt(int32_t x, int32_t y)
 {
     applyStroke(m_picture.field(), m_picture.fieldCount(), m_picture.pictureRect(), *m_tool, m_patch, x, y);
     m_picture.squareRender(x, y, m_tool->radius());
-    m_modified = true;
+    if (m_picture.hasPicture())
+        m_modified = true;
 }
 
 // ---- keys ----
