@@ -52,35 +52,78 @@ std::string replaceName(std::string text, const std::string& fileName)
 
 } // namespace
 
-int writeFileAtomically(const fs::path& file, std::span<const uint8_t> data)
+namespace {
+
+// Creates the temporary file and returns its open descriptor, or -1 with errno set.
+int createTemporary(const fs::path& target, std::string& temp)
 {
-    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    std::string name = file.filename().string();
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::string name = target.filename().string();
     name.resize(std::min<size_t>(name.size(), 100)); // keep the temporary name under NAME_MAX
-    std::string temp = (folder / ("." + name + ".XXXXXX.tmp")).string();
-    const int fd = ::mkstemps(temp.data(), 4);
-    if (fd < 0)
-        return errno;
-    int error = writeAll(fd, data.data(), data.size());
-    if (error == 0 && ::fchmod(fd, targetMode(file)) != 0)
+    temp = (folder / ("." + name + ".XXXXXX.tmp")).string();
+    return ::mkstemps(temp.data(), 4);
+}
+
+// Permissions, flush, close and rename; the descriptor is closed in any case.
+int finishTemporary(int fd, const std::string& temp, const fs::path& target)
+{
+    int error = 0;
+    if (::fchmod(fd, targetMode(target)) != 0)
         error = errno;
     if (error == 0 && ::fsync(fd) != 0)
         error = errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
-    if (error == 0 && std::rename(temp.c_str(), file.c_str()) != 0)
+    if (error == 0 && std::rename(temp.c_str(), target.c_str()) != 0)
         error = errno;
     if (error != 0) {
         ::unlink(temp.c_str());
         return error;
     }
     // Make the rename itself durable; a failure here loses nothing.
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
     return 0;
+}
+
+} // namespace
+
+int makeTemporaryBeside(const fs::path& target, std::string& temp)
+{
+    const int fd = createTemporary(target, temp);
+    if (fd < 0)
+        return errno;
+    ::close(fd);
+    return 0;
+}
+
+int commitTemporary(const std::string& temp, const fs::path& target)
+{
+    const int fd = ::open(temp.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        ::unlink(temp.c_str());
+        return error;
+    }
+    return finishTemporary(fd, temp, target);
+}
+
+int writeFileAtomically(const fs::path& file, std::span<const uint8_t> data)
+{
+    std::string temp;
+    const int fd = createTemporary(file, temp);
+    if (fd < 0)
+        return errno;
+    if (const int error = writeAll(fd, data.data(), data.size()); error != 0) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return error;
+    }
+    return finishTemporary(fd, temp, file);
 }
 
 int readWholeFile(const fs::path& file, std::vector<uint8_t>& data, uint64_t maxBytes)

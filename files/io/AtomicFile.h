@@ -14,6 +14,13 @@ namespace knetix {
 // 0 on success, otherwise the errno of the step that failed.
 int writeFileAtomically(const std::filesystem::path& file, std::span<const uint8_t> data);
 
+// For writers that produce the file themselves: an empty temporary file next
+// to the target (its name in `temp`), then, when it is complete, its
+// permissions, flush and rename over the target. Both return 0 or an errno;
+// a failed commit removes the temporary file.
+int makeTemporaryBeside(const std::filesystem::path& target, std::string& temp);
+int commitTemporary(const std::string& temp, const std::filesystem::path& target);
+
 // 0 on success, otherwise an errno (EFBIG when the file exceeds maxBytes).
 int readWholeFile(const std::filesystem::path& file, std::vector<uint8_t>& data,
                   uint64_t maxBytes = uint64_t(1) << 32);
