@@ -3,6 +3,8 @@
 #include "engine/ToolFactory.h"
 
 #include <charconv>
+#include <initializer_list>
+#include <string_view>
 #include <limits>
 #include <fstream>
 #include <ostream>
@@ -77,6 +79,41 @@ std::string pathArgument(const std::string& arguments, const char* usage)
     return arguments;
 }
 
+// Takes the last word off a path argument when it is one of `choices`.
+std::string takeLastWord(std::string& arguments, std::initializer_list<std::string_view> choices)
+{
+    const auto space = arguments.find_last_of(" \t");
+    if (space == std::string::npos)
+        return {};
+    const std::string last = arguments.substr(space + 1);
+    for (std::string_view choice : choices)
+        if (last == choice) {
+            arguments = trim(arguments.substr(0, space));
+            return last;
+        }
+    return {};
+}
+
+bool isNumber(const std::string& word)
+{
+    return !word.empty() && word.find_first_not_of("0123456789") == std::string::npos;
+}
+
+std::string takeLastNumber(std::string& arguments)
+{
+    const auto space = arguments.find_last_of(" \t");
+    if (space == std::string::npos || !isNumber(arguments.substr(space + 1)))
+        return {};
+    const std::string last = arguments.substr(space + 1);
+    arguments = trim(arguments.substr(0, space));
+    return last;
+}
+
+OutputSize takeSize(std::string& arguments)
+{
+    return takeLastWord(arguments, {"screen", "own"}) == "own" ? OutputSize::Own : OutputSize::Screen;
+}
+
 void check(const Outcome& outcome)
 {
     if (!outcome)
@@ -136,7 +173,21 @@ void BatchRunner::execute(const std::string& command, const std::string& argumen
     } else if (command == "save-project") {
         check(doc.saveProject(pathArgument(arguments, "save-project PFAD")));
     } else if (command == "save-picture") {
-        check(doc.savePicture(pathArgument(arguments, "save-picture PFAD")));
+        std::string rest = arguments;
+        const OutputSize size = takeSize(rest);
+        check(doc.savePicture(pathArgument(rest, "save-picture PFAD [screen|own]"), size));
+    } else if (command == "save-movie") {
+        constexpr const char* usage = "save-movie PFAD [raw|mjpeg|mpeg4|ffv1|h264] [TEMPO] [screen|own]";
+        std::string rest = arguments;
+        const OutputSize size = takeSize(rest);
+        const std::string speedWord = takeLastNumber(rest);
+        const int32_t speed = speedWord.empty() ? doc.speed() : number(speedWord, 0, Document::kSliderMax);
+        std::string codec = takeLastWord(rest, {"raw", "mjpeg", "mpeg4", "ffv1", "h264"});
+        if (codec.empty())
+            codec = "raw";
+        if (!findMovieCodec(codec))
+            throw Failure("Der Kompressor " + codec + " ist auf diesem Rechner nicht verfügbar.");
+        check(doc.exportMovie(pathArgument(rest, usage), MovieSettings{codec}, speed, size));
     } else if (command == "tool") {
         expectCount(args, 2, "tool zoomin|zoomout|zoom|move|smooth|whirl|undo small|medium|large");
         const auto kind = toolKindFromName(args[0]);

@@ -1,6 +1,7 @@
 #include "app/Document.h"
 
 #include "files/archive/Archive.h"
+#include "engine/FullSizeRenderer.h"
 #include "files/container/Dib.h"
 #include "files/imagelib/ImExp.h"
 #include "files/io/AtomicFile.h"
@@ -15,7 +16,9 @@ namespace knetix {
 namespace {
 
 constexpr const char* kNoMemoryMessage = "Nicht genügend Arbeitsspeicher.";
-constexpr const char* kCannotSaveMessage = "Datei kann nicht gespeichert werden."; // string 115
+constexpr const char* kCannotSaveMessage = "Datei kann nicht gespeichert werden.";   // string 115
+constexpr const char* kFileNotFoundMessage = "Die Datei konnte nicht gefunden werden"; // string 116
+constexpr const char* kNoPictureMessage = "Bitte laden Sie ein Bild, um mit Knetix arbeiten zu können."; // string 118
 
 int32_t sliderPosition(int32_t value)
 {
@@ -187,15 +190,118 @@ Outcome Document::saveProject(const std::string& path)
     return Outcome::success();
 }
 
-Outcome Document::savePicture(const std::string& path)
+Outcome Document::readOwnSize(FullSizeRenderer& renderer) const
+{
+    WAPtr container;
+    if (ImExp_ReadFile(m_picture.picturePath(), container) != ImExpStatus::Ok || !container)
+        return Outcome::failure(kFileNotFoundMessage);
+    if (!renderer.load(*container))
+        return Outcome::failure(kNoMemoryMessage);
+    return Outcome::success();
+}
+
+Outcome Document::savePicture(const std::string& path, OutputSize size)
 {
     if (!m_picture.hasPicture())
-        return Outcome::failure("Bitte laden Sie ein Bild, um mit Knetix arbeiten zu können."); // string 118
+        return Outcome::failure(kNoPictureMessage);
+    stopPlayback();
     Bitmap24View view;
-    const auto& block = m_picture.pictureBlock();
-    if (!parsePackedDib24(block.data(), block.size(), view))
-        return Outcome::failure(kCannotSaveMessage);
+    FullSizeRenderer renderer;
+    if (size == OutputSize::Own) {
+        if (Outcome read = readOwnSize(renderer); !read)
+            return read;
+        // The field at full strength: the Deformation position is not consulted.
+        if (m_picture.field() && m_picture.fieldCount() == m_keys.cellCount())
+            renderer.render(m_picture.field(), m_picture.width(), m_picture.height());
+        view = renderer.outputView();
+    } else {
+        const auto& block = m_picture.pictureBlock();
+        if (!parsePackedDib24(block.data(), block.size(), view))
+            return Outcome::failure(kCannotSaveMessage);
+    }
     if (ImExp_WriteFile(path, view) != ImExpStatus::Ok)
+        return Outcome::failure(kCannotSaveMessage);
+    return Outcome::success();
+}
+
+Outcome Document::exportMovie(const std::string& path, const MovieSettings& settings, int32_t speed,
+                              OutputSize size, const MovieExportCallbacks& callbacks)
+{
+    if (!m_picture.hasPicture() || m_keys.count() == 0)
+        return Outcome::failure(kNoPictureMessage);
+    stopPlayback();
+    FullSizeRenderer renderer;
+    if (size == OutputSize::Own) {
+        if (Outcome read = readOwnSize(renderer); !read)
+            return read;
+    }
+    const int32_t W = m_picture.width(), H = m_picture.height();
+    const int32_t frameWidth = size == OutputSize::Own ? renderer.width() : W;
+    const int32_t frameHeight = size == OutputSize::Own ? renderer.height() : H;
+
+    MovieWriter writer;
+    switch (writer.open(path, frameWidth, frameHeight, settings)) {
+    case MovieStatus::Ok:
+        break;
+    case MovieStatus::Unsupported:
+        return Outcome::failure(withName("Der Kompressor %1 kann diesen Film nicht schreiben.", settings.codec));
+    case MovieStatus::FileError:
+        return Outcome::failure(kCannotSaveMessage);
+    }
+    try {
+        m_keys.playbackBegin(kPlayParameter);
+    } catch (const std::bad_alloc&) {
+        return Outcome::failure(kNoMemoryMessage);
+    }
+    OffsetCell* const shownField = m_picture.field();
+    const int32_t shownCount = m_picture.fieldCount();
+    auto restoreCanvas = [&] {
+        m_picture.setNotify(true);
+        m_picture.setField(shownField, shownCount);
+        m_picture.fullRender(kSliderMax, RenderMode::Smooth);
+    };
+
+    // Every pair of keys takes at most 64 steps; the bound only guards the loop.
+    const int64_t maxFrames = int64_t(m_keys.count()) * 65 + 1;
+    Outcome outcome = Outcome::success();
+    for (int64_t frame = 0;; ++frame) {
+        OffsetCell* cells = m_keys.playbackStep(speed);
+        if (!cells || frame >= maxFrames) {
+            outcome = Outcome::failure(kCannotSaveMessage);
+            break;
+        }
+        Bitmap24View view;
+        if (size == OutputSize::Own) {
+            renderer.render(cells, W, H);
+            view = renderer.outputView();
+        } else {
+            // In-between frames say nothing about how the active key looks.
+            m_picture.setNotify(false);
+            m_picture.setField(cells);
+            m_picture.fullRender(kSliderMax, RenderMode::Smooth);
+            const auto& block = m_picture.pictureBlock();
+            parsePackedDib24(block.data(), block.size(), view);
+        }
+        if (writer.writeFrame(view) != MovieStatus::Ok) {
+            outcome = Outcome::failure(kCannotSaveMessage);
+            break;
+        }
+        if (callbacks.frameWritten)
+            callbacks.frameWritten(int32_t(frame), view);
+        if (callbacks.cancelled && callbacks.cancelled()) {
+            outcome = Outcome::failure({});
+            break;
+        }
+        const PlaybackState& state = m_keys.playback();
+        if (state.currentKey == 0 && state.nextKey == 0)
+            break; // back at the first key
+    }
+    restoreCanvas();
+    if (!outcome) {
+        writer.abandon();
+        return outcome;
+    }
+    if (writer.finish() != MovieStatus::Ok)
         return Outcome::failure(kCannotSaveMessage);
     return Outcome::success();
 }

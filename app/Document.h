@@ -9,15 +9,29 @@
 #include "engine/Stroke.h"
 #include "engine/ToolFactory.h"
 #include "engine/WorkingPicture.h"
+#include "files/movie/MovieWriter.h"
 #include "keys/KeyList.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 namespace knetix {
 
+class FullSizeRenderer;
 class WA;
+
+// Pictures and movies are written at the working picture's size (as the canvas
+// shows them) or at the picture's own size (through the full-size renderer).
+enum class OutputSize { Screen, Own };
+
+struct MovieExportCallbacks {
+    // Asked after every frame; true cancels the export and deletes the movie.
+    std::function<bool()> cancelled;
+    // Each frame as written, for a preview.
+    std::function<void(int32_t frame, const Bitmap24View&)> frameWritten;
+};
 
 // How a command ended: failures carry the German text to show.
 struct Outcome {
@@ -64,8 +78,13 @@ public:
     Outcome loadPicture(const std::string& path, const WA& picture);
     Outcome openProject(const std::string& path);
     Outcome saveProject(const std::string& path);
-    // The displayed picture at the working picture's size.
-    Outcome savePicture(const std::string& path);
+    // The displayed picture, or the picture file read again at its own size
+    // with the current field applied.
+    Outcome savePicture(const std::string& path, OutputSize size = OutputSize::Screen);
+    // One pass of the animation, from the first key through every key back to
+    // it, at the given Speed (0..64), 15 frames per second.
+    Outcome exportMovie(const std::string& path, const MovieSettings& settings, int32_t speed,
+                        OutputSize size, const MovieExportCallbacks& callbacks = {});
 
     // Tool buttons and size buttons.
     void selectTool(ToolKind kind);
@@ -110,6 +129,7 @@ private:
     void showActiveKey();
     void strokeAt(int32_t x, int32_t y);
     void adoptLoadedPicture();
+    Outcome readOwnSize(FullSizeRenderer& renderer) const;
 
     WorkingPicture m_picture;
     StrokePatch m_patch;

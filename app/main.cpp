@@ -2,6 +2,7 @@
 
 #include "app/Batch.h"
 #include "files/imagelib/ImExp.h"
+#include "files/movie/MovieWriter.h"
 
 #include <cstring>
 #include <iostream>
@@ -12,6 +13,12 @@ int main(int argc, char** argv)
         knetix::ImExp_Initialize();
         return knetix::runBatchFile(argv[2], std::cerr);
     }
-    std::cerr << "Aufruf: knetix --batch SKRIPT\n";
+    if (argc == 2 && std::strcmp(argv[1], "--list-codecs") == 0) {
+        for (const auto& codec : knetix::availableMovieCodecs())
+            std::cout << codec.id << '\t' << codec.displayName << '\n';
+        return 0;
+    }
+    std::cerr << "Aufruf: knetix --batch SKRIPT\n"
+                 "       knetix --list-codecs\n";
     return 2;
 }
