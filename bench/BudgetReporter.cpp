@@ -28,6 +28,27 @@ std::vector<Budget>& budgets()
     return list;
 }
 
+struct RelativeBudget {
+    std::string prefix;
+    std::string otherPrefix;
+    double maxRatio;
+    std::string why;
+};
+
+std::vector<RelativeBudget>& relativeBudgets()
+{
+    static std::vector<RelativeBudget> list;
+    return list;
+}
+
+const Result* find(const std::vector<Result>& results, const std::string& prefix)
+{
+    for (const Result& r : results)
+        if (r.name.rfind(prefix, 0) == 0)
+            return &r;
+    return nullptr;
+}
+
 class Reporter : public benchmark::ConsoleReporter {
 public:
     std::vector<Result> results;
@@ -56,6 +77,12 @@ void addBudget(const std::string& prefix, BudgetKind kind, double limit, const s
     budgets().push_back({prefix, kind, limit, why});
 }
 
+void addRelativeBudget(const std::string& prefix, const std::string& otherPrefix, double maxRatio,
+                       const std::string& why)
+{
+    relativeBudgets().push_back({prefix, otherPrefix, maxRatio, why});
+}
+
 int runWithBudgets(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
@@ -81,6 +108,17 @@ int runWithBudgets(int argc, char** argv)
             }
             missed += met ? 0 : 1;
         }
+    for (const RelativeBudget& b : relativeBudgets()) {
+        const Result* mine = find(reporter.results, b.prefix);
+        const Result* other = find(reporter.results, b.otherPrefix);
+        if (!mine || !other || other->msPerIteration <= 0)
+            continue;
+        const double ratio = mine->msPerIteration / other->msPerIteration;
+        const bool met = ratio <= b.maxRatio;
+        std::printf("  %-40s %9.2f x %s   budget <= %.2f x   %s  (%s)\n", mine->name.c_str(), ratio,
+                    other->name.c_str(), b.maxRatio, met ? "met" : "MISSED", b.why.c_str());
+        missed += met ? 0 : 1;
+    }
     std::printf("%s\n", missed ? "Some budgets were missed." : "All budgets met.");
     benchmark::Shutdown();
     return 0;

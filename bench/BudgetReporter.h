@@ -13,6 +13,11 @@ enum class BudgetKind {
 // Benchmarks whose name starts with `prefix` are held to the budget.
 void addBudget(const std::string& prefix, BudgetKind kind, double limit, const std::string& why);
 
+// The benchmark named by `prefix` must take at most `maxRatio` times as long
+// per iteration as the one named by `otherPrefix`.
+void addRelativeBudget(const std::string& prefix, const std::string& otherPrefix, double maxRatio,
+                       const std::string& why);
+
 // Initialises Google Benchmark, runs everything, prints the budget table.
 // Returns 0 (missing a budget is reported, not failed).
 int runWithBudgets(int argc, char** argv);

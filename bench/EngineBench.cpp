@@ -1,5 +1,6 @@
 // The engine's hot paths against the interactions they serve.
 
+#include "BenchInputs.h"
 #include "BudgetReporter.h"
 #include "engine/Blend.h"
 #include "engine/FullSizeRenderer.h"
@@ -16,26 +17,6 @@
 
 namespace knetix {
 namespace {
-
-WAPtr noisePicture(int32_t w, int32_t h)
-{
-    auto picture = std::make_shared<WA>(WA_TYPE_24BIT, w, h);
-    std::mt19937 rng(1);
-    for (int32_t k = 0; k < h; ++k)
-        for (int32_t i = 0; i < w * 3; ++i)
-            picture->row(k)[i] = uint8_t(rng());
-    return picture;
-}
-
-std::vector<OffsetCell> wavyField(int32_t w, int32_t h, int32_t amplitude)
-{
-    std::vector<OffsetCell> cells(size_t(w) * h);
-    for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x)
-            cells[size_t(y) * w + x] =
-                OffsetCell(((x * 7 + y * 3) % 64 - 32) * amplitude / 32, ((x * 5 - y * 11) % 64 - 32) * amplitude / 32);
-    return cells;
-}
 
 // One stroke point with the Large tool (radius 88) on the full canvas: apply,
 // fill, write back and the square render, as the 10 ms stroke timer runs them.

@@ -9,9 +9,9 @@ draw=$(realpath "$2")
 script=$(realpath "$(dirname "$0")/demo.knxs")
 mkdir -p "$3"
 cd "$3"
-rm -f demo-picture.bmp demo-warped.bmp demo.knx demo-again.knx
+rm -f demo-picture.bmp demo-warped.bmp demo-warped-own.jpg demo.avi demo-own.avi demo.knx demo-again.knx
 "$draw" demo-picture.bmp
 "$knetix" --batch "$script"
 cmp demo.knx demo-again.knx
 echo "Demo results in $(pwd):"
-ls -l demo-picture.bmp demo-warped.bmp demo.knx demo-again.knx
+ls -l demo-picture.bmp demo-warped.bmp demo-warped-own.jpg demo.avi demo-own.avi demo.knx demo-again.knx
