@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <unistd.h>
 #include <sstream>
 
 namespace knetix {
@@ -129,6 +130,15 @@ TEST_F(ExportTest, CancellingOrFailingLeavesNoMovieAndKeepsAnOldOne)
     EXPECT_FALSE(failed);
     EXPECT_EQ(failed.message, "Datei kann nicht gespeichert werden.");
 
+    // A folder that cannot be written to (root writes anyway).
+    if (::geteuid() != 0) {
+        std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        const Outcome denied = doc.exportMovie(movie, MovieSettings{"raw"}, 64, OutputSize::Screen);
+        std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_all);
+        EXPECT_EQ(denied.message, "Datei kann nicht gespeichert werden.");
+        EXPECT_EQ(test::readBytes(movie), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    }
+
     Document empty;
     EXPECT_EQ(empty.exportMovie(movie, {}, 64, OutputSize::Screen).message,
               "Bitte laden Sie ein Bild, um mit Knetix arbeiten zu können.");
@@ -173,13 +183,15 @@ TEST(FileNames, ThePatternsExtensionIsAppendedWhenTheNamesDiffers)
 
 TEST_F(ExportTest, BatchSavesPicturesAndMovies)
 {
-    const std::string script = "canvas 120 120\nopen " + picture +
-                               "\ntool zoomin medium\npress 60 60\ntick 5\nrelease\nkey activate 2\n"
-                               "tool move large\npress 40 40\nmove 50 45\nrelease\nspeed 16\n"
-                               "save-picture " + (folder / "b screen.bmp") + "\n"
-                               "save-picture " + (folder / "b-own.tif") + " own\n"
-                               "save-movie " + (folder / "b.avi") + "\n"
-                               "save-movie " + (folder / "b-ffv1.avi") + " ffv1 64 own\n";
+    std::string script = "canvas 120 120\nopen " + picture +
+                         "\ntool zoomin medium\npress 60 60\ntick 5\nrelease\nkey activate 2\n"
+                         "tool move large\npress 40 40\nmove 50 45\nrelease\nspeed 16\n"
+                         "save-picture " + (folder / "b screen.bmp") + "\n"
+                         "save-picture " + (folder / "b-own.tif") + " own\n"
+                         "save-movie " + (folder / "b.avi") + "\n"
+                         "save-movie " + (folder / "b-ffv1.avi") + " ffv1 64 own\n";
+    for (const auto& codec : availableMovieCodecs())
+        script += "save-movie " + (folder / ("all-" + codec.id + ".avi")) + " " + codec.id + " 64\n";
     BatchRunner runner;
     std::istringstream in(script);
     const auto failure = runner.run(in);
@@ -193,6 +205,12 @@ TEST_F(ExportTest, BatchSavesPicturesAndMovies)
     EXPECT_EQ(capture("ffprobe -v error -count_frames -show_entries stream=codec_name,width,nb_read_frames "
                       "-of csv=p=0 '" + (folder / "b-ffv1.avi") + "'"),
               "ffv1,150,13\n");
+
+    for (const auto& codec : availableMovieCodecs())
+        EXPECT_EQ(capture("ffprobe -v error -count_frames -show_entries stream=width,height,nb_read_frames "
+                          "-of csv=p=0 '" + (folder / ("all-" + codec.id + ".avi")) + "'"),
+                  "120,80,13\n")
+            << codec.id;
 
     BatchRunner bad;
     std::istringstream badScript("open " + picture + "\nsave-movie " + (folder / "c.avi") + " raw 65\n");
