@@ -1,15 +1,17 @@
 # Knetix: one command sets up a fresh Debian 12 machine, builds and runs every test.
-#   make test   install packages, build (plain and with sanitizers), run all tests
+#   make test   install packages, build (plain and with sanitizers), run all tests,
+#               and the playback tests under ThreadSanitizer
 #   make bench  build and run the benchmarks, each reporting its budget
 #   make run    build and run the program (for now: the batch demo, results in demo-out/)
 
 JOBS ?= $(shell nproc)
 BUILD ?= build
 BUILD_SAN ?= build-san
+BUILD_TSAN ?= build-tsan
 
-.PHONY: test deps build build-san test-plain test-san bench run clean
+.PHONY: test deps build build-san test-plain test-san test-tsan bench run clean
 
-test: deps test-plain test-san
+test: deps test-plain test-san test-tsan
 
 deps:
 	bash scripts/install-deps
@@ -28,6 +30,12 @@ test-plain: build
 test-san: build-san
 	ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS)
 
+# The threaded parts (playback) under ThreadSanitizer; only their test program.
+test-tsan:
+	cmake -S . -B $(BUILD_TSAN) -DCMAKE_BUILD_TYPE=Debug -DKNETIX_SANITIZE_THREAD=ON -DKNETIX_BENCH=OFF
+	cmake --build $(BUILD_TSAN) -j $(JOBS) --target knetix_app_tests
+	ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -R '^Playback'
+
 bench: deps build
 	@for b in $(BUILD)/bench/knetix_bench_*; do echo "== $$b"; $$b || exit 1; done
 
@@ -35,4 +43,4 @@ run: deps build
 	bash app/demo/run-demo.sh $(BUILD)/app/knetix $(BUILD)/app/knetix-demo-picture demo-out
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_TSAN)

@@ -353,6 +353,8 @@ void Document::setPower(int32_t value)
 
 void Document::setDeformation(int32_t scale)
 {
+    // The worker renders the blends; a click on the slider has ended playback.
+    stopPlayback();
     scale = sliderPosition(scale);
     if (scale == m_deformation)
         return;
@@ -480,7 +482,7 @@ bool Document::scrollBack()
 
 bool Document::startPlayback()
 {
-    if (m_playing || !m_picture.hasPicture() || m_keys.count() == 0)
+    if (m_playing || m_worker.running() || !m_picture.hasPicture() || m_keys.count() == 0)
         return false;
     prepareForEditing(true);
     m_keys.refreshStaleThumbnails(thumbnailDrawer());
@@ -489,22 +491,37 @@ bool Document::startPlayback()
     } catch (const std::bad_alloc&) {
         return false;
     }
+    // In-between frames say nothing about how the active key looks.
+    m_picture.setNotify(false);
     m_playing = true;
     return true;
 }
 
+bool Document::play(std::function<void()> frameShown)
+{
+    if (!startPlayback())
+        return false;
+    m_worker.start([this, shown = std::move(frameShown)] {
+        if (!playbackFrame())
+            return false;
+        if (shown)
+            shown();
+        return true;
+    });
+    return true;
+}
+
+// Runs on the worker while playing: it touches only the blend field, the
+// playback state and the canvas's field under its lock.
 bool Document::playbackFrame()
 {
     if (!m_playing)
         return false;
-    OffsetCell* cells = m_keys.playbackStep(m_speed);
+    OffsetCell* cells = m_keys.playbackStep(m_speed.load());
     if (!cells)
         return false;
     m_picture.setField(cells);
-    // In-between frames say nothing about how the active key looks.
-    m_picture.setNotify(false);
     m_picture.fullRender(kSliderMax, RenderMode::Fast);
-    m_picture.setNotify(true);
     return true;
 }
 
@@ -512,7 +529,9 @@ void Document::stopPlayback()
 {
     if (!m_playing)
         return;
+    m_worker.stop();
     m_playing = false;
+    m_picture.setNotify(true);
     showActiveKey();
 }
 

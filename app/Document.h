@@ -11,7 +11,9 @@
 #include "engine/WorkingPicture.h"
 #include "files/movie/MovieWriter.h"
 #include "keys/KeyList.h"
+#include "keys/PlaybackWorker.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -65,7 +67,7 @@ public:
     int32_t toolBitmapId() const { return m_toolBitmapId; }
     int32_t power() const { return m_power; }
     int32_t deformation() const { return m_deformation; }
-    int32_t speed() const { return m_speed; }
+    int32_t speed() const { return m_speed.load(); }
     bool modified() const { return m_modified; }
     void setModified(bool modified) { m_modified = modified; }
 
@@ -117,11 +119,18 @@ public:
     bool scrollForward();
     bool scrollBack();
 
-    // Playback without the worker: Begin, one frame, Stop.
+    // Playback on the worker thread at 15 frames per second; `frameShown` runs
+    // on the worker after each frame has been rendered (a window posts a
+    // repaint from it; it must not wait for the user-interface thread). False
+    // without a picture, while playing, or while a worker is still running.
+    bool play(std::function<void()> frameShown = {});
+    // The same steps without the worker: Begin, then one frame per call.
     bool startPlayback();
     bool playbackFrame();
+    // Joins the worker, then shows the active key again in smooth mode.
     void stopPlayback();
     bool playing() const { return m_playing; }
+    long framesPlayed() const { return m_worker.framesRun(); }
 
 private:
     ThumbnailDrawer thumbnailDrawer();
@@ -140,7 +149,7 @@ private:
     int32_t m_toolBitmapId = 0; // 0 until a tool is chosen
     int32_t m_power = kSliderMax;
     int32_t m_deformation = kSliderMax;
-    int32_t m_speed = kSliderMax;
+    std::atomic<int32_t> m_speed{kSliderMax}; // read by the playback worker
     bool m_modified = false;
 
     bool m_buttonHeld = false;
@@ -148,6 +157,8 @@ private:
     int32_t m_mouseX = -200;
     int32_t m_mouseY = -200;
     bool m_playing = false;
+    // Last, so that it is stopped before anything it uses goes.
+    PlaybackWorker m_worker;
 };
 
 } // namespace knetix
