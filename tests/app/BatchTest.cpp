@@ -18,9 +18,13 @@ std::optional<BatchFailure> runScript(BatchRunner& runner, const std::string& sc
 }
 
 struct BatchTest : ::testing::Test {
-    TempFolder folder;
+    TempFolder folder{test::currentTestName()};
     std::string picture;
-    void SetUp() override { picture = test::writeGridPicture(folder, "grid.bmp", 200, 150); }
+    void SetUp() override
+    {
+        picture = test::writeGridPicture(folder, "grid.bmp", 200, 150);
+        ASSERT_FALSE(picture.empty());
+    }
 };
 
 // A stroke written as a script gives exactly the field and picture that the

@@ -45,13 +45,14 @@ Bitmap24View viewOf(const std::vector<uint8_t>& block)
 }
 
 struct ExportTest : ::testing::Test {
-    TempFolder folder;
+    TempFolder folder{test::currentTestName()};
     std::string picture;
     Document doc{120, 120};
 
     void SetUp() override
     {
         picture = test::writeGridPicture(folder, "grid.bmp", 150, 100); // working picture 120 x 80
+        ASSERT_FALSE(picture.empty());
         ASSERT_TRUE(doc.openPicture(picture));
         doc.selectTool(ToolKind::Whirl);
         doc.press(60, 60);

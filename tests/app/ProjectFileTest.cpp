@@ -81,7 +81,7 @@ struct Layout {
 };
 
 struct ProjectFileTest : ::testing::Test {
-    TempFolder folder;
+    TempFolder folder{test::currentTestName()};
     Document doc{60, 60};
     std::string picturePath;
 
@@ -146,7 +146,7 @@ TEST_F(ProjectFileTest, LayoutOfTheRecords)
 
 TEST(ProjectFileEmpty, NoPictureNoKeysNoTool)
 {
-    TempFolder folder;
+    TempFolder folder{test::currentTestName()};
     Document empty;
     ASSERT_TRUE(empty.saveProject(folder / "empty.knx"));
     const auto bytes = readBytes(folder / "empty.knx");
