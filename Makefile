@@ -1,6 +1,6 @@
 # Knetix: one command sets up a fresh Debian 12 machine, builds and runs every test.
 #   make test   install packages, build (plain and with sanitizers), run all tests,
-#               and the playback tests under ThreadSanitizer
+#               the playback tests under ThreadSanitizer, and the fuzzers briefly
 #   make bench  build and run the benchmarks, each reporting its budget
 #   make run    build and run the program (for now: the batch demo, results in demo-out/)
 
@@ -8,10 +8,12 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 BUILD_SAN ?= build-san
 BUILD_TSAN ?= build-tsan
+BUILD_FUZZ ?= build-fuzz
+FUZZ_SECONDS ?= 15
 
-.PHONY: test deps build build-san test-plain test-san test-tsan bench run clean
+.PHONY: test deps build build-san test-plain test-san test-tsan test-fuzz bench run clean
 
-test: deps test-plain test-san test-tsan
+test: deps test-plain test-san test-tsan test-fuzz
 
 deps:
 	bash scripts/install-deps
@@ -36,6 +38,12 @@ test-tsan:
 	cmake --build $(BUILD_TSAN) -j $(JOBS) --target knetix_app_tests
 	ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -R '^Playback'
 
+# Every fuzz target for FUZZ_SECONDS each, from seeds the program writes.
+test-fuzz:
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKNETIX_FUZZ=ON -DKNETIX_BENCH=OFF
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target knetix_fuzz_seeds knetix_fuzz_project knetix_fuzz_batch knetix_fuzz_dib knetix_fuzz_image
+	bash fuzz/run-fuzzers.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
+
 bench: deps build
 	@for b in $(BUILD)/bench/knetix_bench_*; do echo "== $$b"; $$b || exit 1; done
 
@@ -43,4 +51,4 @@ run: deps build
 	bash app/demo/run-demo.sh $(BUILD)/app/knetix $(BUILD)/app/knetix-demo-picture demo-out
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_TSAN)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_TSAN) $(BUILD_FUZZ)

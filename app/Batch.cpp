@@ -122,6 +122,19 @@ void check(const Outcome& outcome)
 
 } // namespace
 
+void BatchRunner::needFiles() const
+{
+    if (!m_limits.fileAccess)
+        throw Failure("Dateien sind in diesem Lauf nicht zugänglich.");
+}
+
+void BatchRunner::countStrokeSteps(int64_t steps)
+{
+    m_strokeSteps += steps;
+    if (m_limits.maxStrokeSteps >= 0 && m_strokeSteps > m_limits.maxStrokeSteps)
+        throw Failure("Das Skript überschreitet die erlaubte Zahl von Strichpunkten.");
+}
+
 Document& BatchRunner::document(bool create)
 {
     if (!m_document && create)
@@ -166,6 +179,9 @@ void BatchRunner::execute(const std::string& command, const std::string& argumen
         return;
     }
     Document& doc = document(true);
+    if (command == "open" || command == "open-project" || command == "save-project" ||
+        command == "save-picture" || command == "save-movie")
+        needFiles();
     if (command == "open") {
         check(doc.openPicture(pathArgument(arguments, "open PFAD")));
     } else if (command == "open-project") {
@@ -218,14 +234,17 @@ void BatchRunner::execute(const std::string& command, const std::string& argumen
         expectCount(args, 2, command == "press" ? "press X Y" : "move X Y");
         const int32_t x = number(args[0], -kMaxScriptCoordinate, kMaxScriptCoordinate);
         const int32_t y = number(args[1], -kMaxScriptCoordinate, kMaxScriptCoordinate);
-        if (command == "press")
+        if (command == "press") {
             doc.press(x, y);
-        else
+        } else {
+            countStrokeSteps(1);
             doc.move(x, y);
+        }
     } else if (command == "tick") {
         if (args.size() > 1)
             throw Failure("Aufruf: tick [ANZAHL]");
         const int32_t n = args.empty() ? 1 : number(args[0], 1, kMaxTicks);
+        countStrokeSteps(n);
         for (int32_t i = 0; i < n; ++i)
             doc.tick();
     } else if (command == "release") {

@@ -125,9 +125,15 @@ Outcome Document::openProject(const std::string& path)
     std::vector<uint8_t> bytes;
     if (const int error = readWholeFile(path, bytes); error != 0)
         return Outcome::failure(fileErrorMessage(error, path, false));
+    return openProjectData(bytes, path);
+}
+
+Outcome Document::openProjectData(std::span<const uint8_t> data, const std::string& path)
+{
+    stopPlayback();
     Project project;
     try {
-        project = decodeProject(bytes, projectFolder(path));
+        project = decodeProject(data, projectFolder(path));
     } catch (const ArchiveError& e) {
         return Outcome::failure(archiveMessage(e.kind(), path));
     } catch (const std::bad_alloc&) {

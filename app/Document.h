@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace knetix {
@@ -79,6 +80,9 @@ public:
     Outcome openPicture(const std::string& path);
     Outcome loadPicture(const std::string& path, const WA& picture);
     Outcome openProject(const std::string& path);
+    // The same for a project already in memory; `path` names it in messages
+    // and is where relative picture paths are taken from.
+    Outcome openProjectData(std::span<const uint8_t> data, const std::string& path);
     Outcome saveProject(const std::string& path);
     // The displayed picture, or the picture file read again at its own size
     // with the current field applied.
