@@ -54,14 +54,39 @@ std::string replaceName(std::string text, const std::string& fileName)
 
 namespace {
 
+fs::path folderOf(const fs::path& target)
+{
+    return target.has_parent_path() ? target.parent_path() : fs::path(".");
+}
+
+// ".name." for the temporaries of a target; the name is cut so that the
+// temporary name stays under NAME_MAX.
+std::string temporaryPrefix(const fs::path& target)
+{
+    std::string name = target.filename().string();
+    name.resize(std::min<size_t>(name.size(), 100));
+    return "." + name + ".";
+}
+
 // Creates the temporary file and returns its open descriptor, or -1 with errno set.
 int createTemporary(const fs::path& target, std::string& temp)
 {
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string name = target.filename().string();
-    name.resize(std::min<size_t>(name.size(), 100)); // keep the temporary name under NAME_MAX
-    temp = (folder / ("." + name + ".XXXXXX.tmp")).string();
+    temp = (folderOf(target) / (temporaryPrefix(target) + "XXXXXX.tmp")).string();
     return ::mkstemps(temp.data(), 4);
+}
+
+// A save that was killed (power cut, SIGKILL) leaves its temporary behind;
+// the next complete save of the same target clears such leftovers.
+void removeLeftoverTemporaries(const fs::path& target)
+{
+    const std::string prefix = temporaryPrefix(target);
+    std::error_code ec;
+    for (fs::directory_iterator it(folderOf(target), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() == prefix.size() + 10 && name.compare(0, prefix.size(), prefix) == 0 &&
+            name.compare(name.size() - 4, 4, ".tmp") == 0)
+            ::unlink(it->path().c_str());
+    }
 }
 
 // Permissions, flush, close and rename; the descriptor is closed in any case.
@@ -81,12 +106,12 @@ int finishTemporary(int fd, const std::string& temp, const fs::path& target)
         return error;
     }
     // Make the rename itself durable; a failure here loses nothing.
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
+    removeLeftoverTemporaries(target);
     return 0;
 }
 
