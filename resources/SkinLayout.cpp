@@ -39,7 +39,7 @@ const std::vector<ControlLayout>& mainTable()
         std::vector<ControlLayout> t = {
             make("Magnifier", "BTN_MAGNIFIER", 1005, K::Tool, {23, 201}, 34, 34, S::Disc, 1),
             make("Options", "BTN_OPTIONS", 1019, K::Command, {111, 35}, 78, 26, S::Plate, -1, "Optionen"),
-            make("Drill", "BTN_DRILL", 1000, K::Tool, {34, 55}, 34, 34, S::Disc, 5),
+            make("Drill", "BTN_DRILL", 1000, K::Tool, {34, 55}, 33, 33, S::Disc, 5),
             make("Hook", "BTN_HOOK", 1001, K::Tool, {22, 88}, 34, 34, S::Disc, 0),
             make("Hammer", "BTN_HAMMER", 1002, K::Tool, {7, 122}, 34, 34, S::Disc, 3),
             make("Deflator", "BTN_DEFLATOR", 1003, K::Tool, {12, 164}, 34, 34, S::Disc, 2),
@@ -77,7 +77,7 @@ const std::vector<ControlLayout>& filmTable()
         make("Play", "BTN_PLAY", 1001, K::Command, {363, 33}, 40, 40, S::Disc),
         make("Play2", "BTN_PLAY2", 1002, K::Command, {358, 41}, 40, 40, S::Disc),
         make("LScroll", "BTN_LEFT_SCROLL", 1014, K::Command, {65, 20}, 16, 64, S::Plate, -1, {}, true),
-        make("RScroll", "BTN_RIGHT_SCROLL", 1015, K::Command, {304, 20}, 16, 64, S::Plate, -1, {}, true),
+        make("RScroll", "BTN_RIGHT_SCROLL", 1015, K::Command, {302, 21}, 18, 62, S::Plate, -1, {}, true),
     };
     return table;
 }
@@ -161,8 +161,18 @@ const ControlLayout* findControl(std::string_view member)
 std::vector<Point> windowPolygon(const ControlLayout& c)
 {
     switch (c.shape) {
-    case Shape::Disc:
-        return regularPolygon(c.width / 2.0, c.height / 2.0, std::min(c.width, c.height) / 2.0 + 0.5, 20);
+    case Shape::Disc: {
+        // Edges touch the disc from outside; corners beyond the picture are
+        // cut back to its edge.
+        const int32_t n = 20;
+        auto points = regularPolygon(c.width / 2.0, c.height / 2.0,
+                                     std::min(c.width, c.height) / 2.0 / std::cos(std::numbers::pi / n), n);
+        for (Point& p : points) {
+            p.x = std::clamp(p.x, 0, c.width);
+            p.y = std::clamp(p.y, 0, c.height);
+        }
+        return points;
+    }
     case Shape::Plate:
         return chamfered(0, 0, c.width, c.height, kChamfer);
     case Shape::Frame:
