@@ -191,18 +191,22 @@ void symbolTool(QPainter& p, std::string_view word, const QRectF& b, const QColo
     p.setPen(symbolPen(c, std::max(1.4, s / 12)));
     p.setBrush(Qt::NoBrush);
     if (word == "BTN_DRILL") {
-        // A twist drill, point down to the left.
-        p.drawLine(P(0.95, 0.05), P(0.72, 0.28));
-        QPainterPath flute;
-        flute.moveTo(P(0.72, 0.28));
-        for (int i = 0; i < 5; ++i) {
-            const double t0 = 0.72 - i * 0.11;
-            flute.lineTo(P(t0 - 0.02, t0 + 0.1));
-            flute.lineTo(P(t0 - 0.11, t0 + 0.01));
-        }
-        p.drawPath(flute);
-        p.drawLine(P(0.17, 0.73), P(0.05, 0.95));
-        p.drawLine(P(0.05, 0.95), P(0.27, 0.83));
+        // A twist drill, point down to the left: shank, fluted body, cone.
+        p.save();
+        p.translate(b.center());
+        p.rotate(45);
+        p.scale(s, s);
+        p.setPen(symbolPen(c, std::max(1.2, s / 14) / s));
+        p.drawRect(QRectF(-0.06, -0.5, 0.12, 0.28));
+        QPainterPath body;
+        body.addRect(QRectF(-0.11, -0.22, 0.22, 0.5));
+        p.drawPath(body);
+        for (double y = -0.2; y < 0.24; y += 0.12)
+            p.drawLine(QPointF(-0.11, y + 0.08), QPointF(0.11, y));
+        QPolygonF tip;
+        tip << QPointF(-0.11, 0.28) << QPointF(0.0, 0.46) << QPointF(0.11, 0.28);
+        p.drawPolyline(tip);
+        p.restore();
     } else if (word == "BTN_HOOK") {
         QPainterPath hook;
         hook.moveTo(P(0.55, 0.2));
@@ -228,14 +232,20 @@ void symbolTool(QPainter& p, std::string_view word, const QRectF& b, const QColo
         p.drawPath(handle);
         p.drawLine(P(0.12, 0.84), P(0.88, 0.84));
     } else if (word == "BTN_HAMMER") {
+        // Tilted, as if about to strike.
+        p.save();
+        p.translate(b.center());
+        p.rotate(-35);
+        p.translate(-b.center());
         QPolygonF head;
-        head << P(0.2, 0.12) << P(0.78, 0.12) << P(0.86, 0.22) << P(0.78, 0.34) << P(0.2, 0.34);
+        head << P(0.18, 0.1) << P(0.74, 0.1) << P(0.84, 0.2) << P(0.74, 0.32) << P(0.18, 0.32);
         p.drawPolygon(head);
-        p.drawLine(P(0.06, 0.16), P(0.2, 0.16));
-        p.drawLine(P(0.06, 0.3), P(0.2, 0.3));
-        p.drawLine(P(0.45, 0.34), P(0.45, 0.94));
-        p.drawLine(P(0.57, 0.34), P(0.57, 0.94));
-        p.drawLine(P(0.45, 0.94), P(0.57, 0.94));
+        p.drawLine(P(0.05, 0.14), P(0.18, 0.14));
+        p.drawLine(P(0.05, 0.28), P(0.18, 0.28));
+        p.drawLine(P(0.45, 0.32), P(0.45, 0.96));
+        p.drawLine(P(0.57, 0.32), P(0.57, 0.96));
+        p.drawLine(P(0.45, 0.96), P(0.57, 0.96));
+        p.restore();
     } else if (word == "BTN_BRUSH") {
         p.drawLine(P(0.92, 0.08), P(0.58, 0.42));
         QPolygonF ferrule;

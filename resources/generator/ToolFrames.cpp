@@ -9,6 +9,7 @@
 #include <QColor>
 #include <QPainter>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -79,9 +80,10 @@ QImage straightLines()
     image.fill(kWell);
     QPainter p(&image);
     p.setPen(QPen(kLine, 1));
-    for (int x = 3; x < image.width(); x += 7)
+    // Lines through the middle, where the tools act.
+    for (int x = (image.width() / 2) % 8; x < image.width(); x += 8)
         p.drawLine(x, 0, x, image.height() - 1);
-    for (int y = 1; y < image.height(); y += 7)
+    for (int y = (image.height() / 2) % 8; y < image.height(); y += 8)
         p.drawLine(0, y, image.width() - 1, y);
     return image;
 }
@@ -126,54 +128,59 @@ ToolKind toolOfSet(int set)
 QImage toolDisplayFrame(int set, int level, int frame)
 {
     EnginePicture picture(straightLines());
-    // Step 0 .. 14 over the whole sequence; SMALL 0 stays undeformed.
+    // How far along the whole sequence (SMALL 0 .. LARGE 4) this frame is;
+    // SMALL 0 stays undeformed.
     const int step = level * 5 + frame;
-    const int32_t radius = 13 + 6 * level;
+    const double amount = step / 14.0;
+    const int32_t radius = 12 + 7 * level;
     const int32_t cx = picture.width / 2;
     const int32_t cy = picture.height / 2;
     const ToolKind kind = toolOfSet(set);
     StrokePatch patch;
+    auto times = [amount](double most) { return int(std::lround(most * amount)); };
 
     if (step > 0) {
         switch (kind) {
         case ToolKind::Move: {
-            // A downward pull through the middle.
+            // A pull downwards through the middle.
             auto tool = createTool(kind, radius);
-            tool->setValue(40);
-            for (int i = 0; i <= step; ++i)
-                picture.stroke(*tool, patch, cx, cy - 6 + i);
+            const int length = 2 + times(34);
+            for (int i = 0; i <= length; ++i)
+                picture.stroke(*tool, patch, cx, cy - length / 2 + i);
             break;
         }
         case ToolKind::Zoom: {
-            // Hammer blows: short strokes around the middle.
+            // Hammer blows: short strokes to and fro around the middle.
             auto tool = createTool(kind, radius);
-            tool->setValue(48);
-            for (int i = 0; i <= step; ++i)
-                picture.stroke(*tool, patch, cx + (i % 2 ? 3 : -3), cy - 8 + 2 * i);
+            const int blows = 2 + times(40);
+            for (int i = 0; i < blows; ++i)
+                picture.stroke(*tool, patch, cx + (i % 2 ? 2 : -2), cy + (i % 4 < 2 ? 2 : -2));
             break;
         }
         case ToolKind::Smooth: {
-            // Bumpy lines that the iron flattens along its path: the bumps stay
-            // where it did not pass.
-            auto bumps = createTool(ToolKind::Whirl, 11);
-            for (int i = 0; i < 6; ++i) {
-                picture.stroke(*bumps, patch, 14, 24 + 40 * (i % 3));
-                picture.stroke(*bumps, patch, 44, 34 + 35 * (i % 3));
+            // Bumpy lines; the iron runs down the middle and flattens them,
+            // the more the larger it is.
+            auto bumps = createTool(ToolKind::Whirl, 13);
+            for (int32_t y : {24, 58, 92, 122}) {
+                bumps->reset();
+                for (int i = 0; i < 24; ++i)
+                    picture.stroke(*bumps, patch, cx + (y % 3 == 0 ? 5 : -5), y);
             }
-            bumps->reset();
             auto iron = createTool(kind, radius);
-            for (int pass = 0; pass < step; ++pass) {
+            iron->setValue(12);
+            const int passes = times(6);
+            for (int pass = 0; pass < passes; ++pass) {
                 iron->reset();
-                for (int y = 10; y < picture.height - 10; y += 3)
+                for (int y = 4; y < picture.height - 4; y += 2)
                     picture.stroke(*iron, patch, cx, y);
             }
             break;
         }
         default: {
-            // Held at the middle: applied again and again.
+            // Held still at the middle: applied again and again.
             auto tool = createTool(kind, radius);
-            tool->setValue(kind == ToolKind::Whirl ? 64 : 40);
-            for (int i = 0; i < 1 + step; ++i)
+            const int held = 1 + times(kind == ToolKind::Whirl ? 40 : 50);
+            for (int i = 0; i < held; ++i)
                 picture.stroke(*tool, patch, cx, cy);
             break;
         }
