@@ -3,6 +3,7 @@
 #include "ToolFrames.h"
 
 #include <QFontDatabase>
+#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygon>
@@ -37,6 +38,40 @@ QImage rgbImage(int w, int h, const QColor& fill)
 QImage asRgb(const QImage& image)
 {
     return image.convertToFormat(QImage::Format_RGB888);
+}
+
+// An 8-bit picture with its own palette: the colours it uses, coarsened only
+// as far as needed to fit 256 entries (no dithering noise on small art).
+QImage asIndexed(const QImage& image)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    for (int shift = 0; shift < 8; ++shift) {
+        QList<QRgb> table;
+        QHash<QRgb, int> index;
+        auto coarse = [shift](QRgb c) {
+            const int mask = 0xFF & ~((1 << shift) - 1);
+            return qRgb(qRed(c) & mask, qGreen(c) & mask, qBlue(c) & mask);
+        };
+        bool fits = true;
+        for (int y = 0; y < rgb.height() && fits; ++y)
+            for (int x = 0; x < rgb.width() && fits; ++x) {
+                const QRgb c = coarse(rgb.pixel(x, y));
+                if (!index.contains(c)) {
+                    index.insert(c, int(table.size()));
+                    table.push_back(c);
+                    fits = table.size() <= 256;
+                }
+            }
+        if (!fits)
+            continue;
+        QImage out(rgb.size(), QImage::Format_Indexed8);
+        out.setColorTable(table);
+        for (int y = 0; y < rgb.height(); ++y)
+            for (int x = 0; x < rgb.width(); ++x)
+                out.setPixel(x, y, uint(index.value(coarse(rgb.pixel(x, y)))));
+        return out;
+    }
+    return rgb.convertToFormat(QImage::Format_Indexed8);
 }
 
 // Brushed metal: each row gets its own slowly changing brightness, smeared
@@ -823,9 +858,7 @@ QImage drawTipEnd(bool left)
     p.setPen(QPen(QColor(120, 120, 124), 1));
     p.drawPath(cap);
     p.end();
-    // Grey steps only: eight bits hold them exactly.
-    QImage indexed = image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
-    return indexed;
+    return asIndexed(image);
 }
 
 QImage drawSplash()
@@ -903,7 +936,7 @@ QImage drawDialog(const QString& title)
                    skin::kScrollBarHeight + 4),
          QColor(10, 10, 12), 3);
     engrave(p, QRectF(55, 213, 120, 13), "Dateiname", font(9, true, true), Qt::AlignLeft, QColor(170, 172, 178));
-    engrave(p, QRectF(54, 245, 120, 13), "Dateityp", font(9, true, true), Qt::AlignLeft, QColor(170, 172, 178));
+    engrave(p, QRectF(54, 244, 120, 13), "Dateityp", font(9, true, true), Qt::AlignLeft, QColor(170, 172, 178));
     engrave(p, QRectF(54, 286, 260, 26), title, font(18, true), Qt::AlignLeft | Qt::AlignVCenter,
             QColor(214, 156, 64));
     for (QPointF s : {QPointF(20, 20), QPointF(370, 20), QPointF(20, 305), QPointF(370, 305)})
@@ -957,7 +990,7 @@ QImage drawThumb()
     p.setPen(QPen(kAmber, 1.5));
     p.drawLine(QPointF(6, 18.5), QPointF(24, 18.5));
     p.end();
-    return image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::PreferDither);
+    return asIndexed(image);
 }
 
 QImage drawIcon(int32_t id)
