@@ -25,8 +25,8 @@ const QColor kInk(226, 228, 232);
 const QColor kInkDown(150, 152, 158);
 const QColor kRim(14, 14, 16);
 
-QString g_sans = "DejaVu Sans";
-QString g_condensed = "DejaVu Sans Condensed";
+const char* const kSans = "DejaVu Sans";
+const char* const kCondensed = "DejaVu Sans Condensed";
 
 QImage rgbImage(int w, int h, const QColor& fill)
 {
@@ -520,11 +520,6 @@ QImage drawButton(const skin::ControlLayout& c, const QImage& under, ButtonState
     return asRgb(image);
 }
 
-QImage drawLatchOrToggle(const skin::ControlLayout& c, const QImage& under, ButtonState st)
-{
-    return drawButton(c, under, st);
-}
-
 void wheelDrum(QPainter& p, int turn)
 {
     // The drum at the left: a knurled roller whose ridges move as it turns, a
@@ -541,7 +536,8 @@ void wheelDrum(QPainter& p, int turn)
     p.fillPath(body, g);
     p.setClipPath(body);
     for (int k = -2; k < 14; ++k) {
-        const double y = roller.top() + k * 8 + turn * 8.0 / 9.0 * 1.0 + (turn * 3) % 8;
+        // Ridges 8 pixels apart, moving 3 pixels per frame.
+        const double y = roller.top() + k * 8 + (turn * 3) % 8;
         const double shade = std::sin((y - roller.top()) / roller.height() * std::numbers::pi);
         p.setPen(QPen(QColor(0, 0, 0, int(60 + 80 * shade)), 1.6));
         p.drawLine(QPointF(roller.left(), y), QPointF(roller.right(), y));
@@ -646,7 +642,7 @@ bool loadFonts()
 
 QFont font(double pixelSize, bool bold, bool condensed)
 {
-    QFont f(condensed ? g_condensed : g_sans);
+    QFont f(QString::fromLatin1(condensed ? kCondensed : kSans));
     f.setPixelSize(std::max(1, int(std::lround(pixelSize))));
     f.setBold(bold);
     f.setHintingPreference(QFont::PreferFullHinting);
@@ -728,10 +724,10 @@ void drawControl(const skin::ControlLayout& c, const QImage& background, const P
     case skin::ControlKind::Tool:
     case skin::ControlKind::Size:
     case skin::ControlKind::Toggle:
-        sink(names[0], drawLatchOrToggle(c, under, {false, false}));
-        sink(names[1], drawLatchOrToggle(c, under, {true, false}));
-        sink(names[2], drawLatchOrToggle(c, under, {true, true}));
-        sink(names[3], drawLatchOrToggle(c, under, {false, true}));
+        sink(names[0], drawButton(c, under, {false, false}));
+        sink(names[1], drawButton(c, under, {true, false}));
+        sink(names[2], drawButton(c, under, {true, true}));
+        sink(names[3], drawButton(c, under, {false, true}));
         break;
     case skin::ControlKind::Latch:
         sink(names[0], drawButton(c, under, {false, false}));

@@ -212,6 +212,46 @@ private slots:
         QCOMPARE(group.index(), 6);
     }
 
+    void focusFollowsTheMouse()
+    {
+        QWidget skinWidget;
+        skinWidget.resize(640, 480);
+        auto* help = place<CCommandButton>(&skinWidget, "Help");
+        auto* iron = place<CToolSelectButton>(&skinWidget, "Iron");
+        skinWidget.show();
+        skinWidget.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&skinWidget));
+        iron->setState(1);
+
+        QEnterEvent enterHelp(QPointF(18, 18), QPointF(18, 18), QPointF(611, 95));
+        QCoreApplication::sendEvent(help, &enterHelp);
+        QVERIFY(help->hasFocus());
+        QCOMPARE(help->currentPicture(), 2); // the hover picture
+
+        QEnterEvent enterIron(QPointF(17, 17), QPointF(17, 17), QPointF(49, 254));
+        QCoreApplication::sendEvent(iron, &enterIron);
+        QCOMPARE(help->currentPicture(), 0);
+        QCOMPARE(iron->state(), 2);
+        skinWidget.setFocus();
+        QCOMPARE(iron->state(), 1);
+    }
+
+    void onlyTheShapeTakesClicks()
+    {
+        QWidget skinWidget;
+        skinWidget.resize(640, 480);
+        auto* help = place<CCommandButton>(&skinWidget, "Help");
+        skinWidget.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&skinWidget));
+        QVERIFY(help->mask().contains(QPoint(18, 18)));
+        QVERIFY(!help->mask().contains(QPoint(60, 60)));
+        QSignalSpy spy(help, &CSkinButton::command);
+        // Inside the button's 100 x 100 window but beside its picture: the skin gets it.
+        QTest::mouseClick(skinWidget.windowHandle(), Qt::LeftButton, {}, QPoint(593 + 60, 77 + 60));
+        QTest::mouseClick(skinWidget.windowHandle(), Qt::LeftButton, {}, QPoint(593 + 18, 77 + 18));
+        QTRY_COMPARE(spy.count(), 1);
+    }
+
     void latchAndToggle()
     {
         QWidget dialog;
