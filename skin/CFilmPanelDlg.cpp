@@ -13,18 +13,6 @@
 
 namespace knetix {
 
-namespace {
-
-QPolygon toPolygon(const std::vector<skin::Point>& points)
-{
-    QPolygon polygon;
-    for (const skin::Point& p : points)
-        polygon << QPoint(p.x, p.y);
-    return polygon;
-}
-
-} // namespace
-
 skin::WheelShared& CFilmPanelDlg::shared()
 {
     static skin::WheelShared wheel;
@@ -64,14 +52,7 @@ bool CFilmPanelDlg::initialise()
         {"Play", m_play}, {"Play2", m_play2}, {"LScroll", m_leftScroll}, {"RScroll", m_rightScroll}};
     for (const auto& [member, button] : buttons) {
         const skin::ControlLayout* c = skin::findControl(member);
-        if (!c) {
-            ok = false;
-            break;
-        }
-        button->setGeometry(c->offset.x, c->offset.y, c->windowWidth, c->windowHeight);
-        button->setRegions(toPolygon(skin::windowPolygon(*c)), toPolygon(skin::hitPolygon(*c)));
-        const std::vector<std::string> names = skin::pictureNames(*c);
-        if (!button->loadPictures(names[0], names[1], names[2])) {
+        if (!c || !placeSkinControl(button, *c, QPoint())) {
             ok = false;
             break;
         }

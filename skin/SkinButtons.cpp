@@ -15,6 +15,38 @@ QRegion polygonRegion(const QPolygon& polygon)
     return QRegion(polygon, Qt::WindingFill);
 }
 
+QPolygon layoutPolygon(const std::vector<skin::Point>& points)
+{
+    QPolygon polygon;
+    for (const skin::Point& p : points)
+        polygon << QPoint(p.x, p.y);
+    return polygon;
+}
+
+bool placeSkinControl(QWidget* control, const skin::ControlLayout& layout, QPoint origin)
+{
+    if (auto* tool = qobject_cast<CToolButton*>(control))
+        tool->setToolIndex(layout.toolIndex);
+    control->setGeometry(origin.x() + layout.offset.x, origin.y() + layout.offset.y, layout.windowWidth,
+                         layout.windowHeight);
+    const QPolygon window = layoutPolygon(skin::windowPolygon(layout));
+    const QPolygon hit = layoutPolygon(skin::hitPolygon(layout));
+    const std::vector<std::string> names = skin::pictureNames(layout);
+    if (auto* display = qobject_cast<CToolDisplay*>(control)) {
+        display->setRegions(window);
+        return display->loadPictures();
+    }
+    if (auto* command = qobject_cast<CCommandButton*>(control)) {
+        command->setRegions(window, hit);
+        return names.size() >= 3 && command->loadPictures(names[0], names[1], names[2]);
+    }
+    if (auto* state = qobject_cast<CStateButton*>(control)) {
+        state->setRegions(window, hit);
+        return names.size() >= 4 && state->loadPictures(names[0], names[1], names[2], names[3]);
+    }
+    return false;
+}
+
 // ---- CSkinButton ----
 
 CSkinButton::CSkinButton(int controlId, QWidget* parent) : QWidget(parent), m_id(controlId)

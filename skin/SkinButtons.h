@@ -4,6 +4,7 @@
 // polygon. The keyboard focus follows the mouse, so the Focus picture is the
 // hover picture. Commands reach the owner posted, as command(control id).
 
+#include "resources/SkinLayout.h"
 #include "skin/model/ButtonModels.h"
 
 #include <QImage>
@@ -21,6 +22,12 @@ class CToolDisplay;
 
 // A polygon of the skin layout as a region (winding fill).
 QRegion polygonRegion(const QPolygon& polygon);
+QPolygon layoutPolygon(const std::vector<skin::Point>& points);
+
+// Places a control of the layout: tool index, position origin + offset with its
+// window size, window and hit polygon, pictures (the tool display loads its own
+// frames). False if a picture is missing; what is done so far stays.
+bool placeSkinControl(QWidget* control, const skin::ControlLayout& layout, QPoint origin);
 
 class CSkinButton : public QWidget {
     Q_OBJECT

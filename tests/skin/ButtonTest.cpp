@@ -14,28 +14,13 @@ using namespace knetix;
 
 namespace {
 
-QPolygon polygon(const std::vector<skin::Point>& points)
-{
-    QPolygon p;
-    for (const skin::Point& pt : points)
-        p << QPoint(pt.x, pt.y);
-    return p;
-}
-
 template <class Button>
 Button* place(QWidget* parent, const char* member)
 {
     const skin::ControlLayout& c = *skin::findControl(member);
     auto* b = new Button(c.id, parent);
-    b->setGeometry(c.offset.x, c.offset.y, c.windowWidth, c.windowHeight);
-    b->setRegions(polygon(skin::windowPolygon(c)), polygon(skin::hitPolygon(c)));
-    const auto names = skin::pictureNames(c);
-    if constexpr (std::is_base_of_v<CCommandButton, Button>)
-        b->loadPictures(names[0], names[1], names[2]);
-    else
-        b->loadPictures(names[0], names[1], names[2], names[3]);
-    if constexpr (std::is_base_of_v<CToolButton, Button>)
-        b->setToolIndex(c.toolIndex);
+    if (!placeSkinControl(b, c, QPoint()))
+        qWarning("pictures of %s missing", member);
     return b;
 }
 
