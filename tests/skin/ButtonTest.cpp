@@ -237,6 +237,26 @@ private slots:
         QTRY_COMPARE(spy.count(), 1);
     }
 
+    void everyMainPanelControlPlaces()
+    {
+        QWidget desktop;
+        desktop.resize(800, 600);
+        const QPoint origin((800 - 640) / 2, (600 - 480) / 2);
+        for (const skin::ControlLayout& c : skin::mainPanelControls()) {
+            QWidget* control = nullptr;
+            switch (c.kind) {
+            case skin::ControlKind::Tool: control = new CToolSelectButton(c.id, &desktop); break;
+            case skin::ControlKind::Size: control = new CSizeSelectButton(c.id, &desktop); break;
+            case skin::ControlKind::ToolDisplay: control = new CToolDisplay(&desktop); break;
+            default: control = new CCommandButton(c.id, &desktop); break;
+            }
+            QVERIFY2(placeSkinControl(control, c, origin), c.member.data());
+            QCOMPARE(control->pos(), origin + QPoint(c.offset.x, c.offset.y));
+            if (auto* tool = qobject_cast<CToolButton*>(control))
+                QCOMPARE(tool->toolIndex(), c.toolIndex);
+        }
+    }
+
     void latchAndToggle()
     {
         QWidget dialog;
