@@ -1129,4 +1129,43 @@ QImage drawPanelPreview(const std::map<std::string, QImage>& pictures)
     return preview;
 }
 
+QImage drawSliderPanelPreview(const std::map<std::string, QImage>& pictures)
+{
+    // The filmstrip panel turned to its slider face, knobs at 64, 32 and 16,
+    // composited the way the knobs do it: black where the mask is 0, darker
+    // where it is the shadow value, then the face ORed on.
+    QImage panel = pictures.at("WHEEL_8").convertToFormat(QImage::Format_RGB888);
+    const int values[] = {32, 16, 64};
+    int i = 0;
+    for (const skin::SliderLayout& s : skin::sliders()) {
+        const QImage knob = pictures.at(QString::fromUtf8(s.base.data(), int(s.base.size())).toUpper().toStdString() + "U")
+                                .convertToFormat(QImage::Format_RGB888);
+        const int left = skin::kSliderTrackLeft + values[i++] * 3;
+        for (int y = 0; y < skin::kKnobHeight; ++y) {
+            const uchar* k = knob.constScanLine(y);
+            uchar* o = panel.scanLine(s.offset.y + y);
+            for (int x = 0; x < skin::kKnobWidth; ++x) {
+                uchar* px = o + 3 * (left + x);
+                const uchar m = k[3 * x];
+                if (m == skin::kMaskOpaque)
+                    px[0] = px[1] = px[2] = 0;
+                else if (m == skin::kMaskShadow)
+                    for (int c = 0; c < 3; ++c)
+                        px[c] = uchar(std::max(0, px[c] - 30));
+                for (int c = 0; c < 3; ++c)
+                    px[c] |= k[3 * (skin::kKnobWidth + x) + c];
+            }
+        }
+    }
+    QPainter p(&panel);
+    const skin::ControlLayout& play2 = *skin::findControl("Play2");
+    QPolygon window;
+    for (const skin::Point& pt : skin::windowPolygon(play2))
+        window << QPoint(pt.x, pt.y);
+    p.setClipRegion(QRegion(window.translated(play2.offset.x, play2.offset.y)));
+    p.drawImage(play2.offset.x, play2.offset.y, pictures.at("BTN_PLAY2_U"));
+    p.end();
+    return panel;
+}
+
 } // namespace knetix::art

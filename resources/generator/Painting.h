@@ -35,5 +35,6 @@ QImage drawIcon(int32_t id);
 
 QImage drawContactSheet(const std::vector<std::pair<std::string, QImage>>& pictures);
 QImage drawPanelPreview(const std::map<std::string, QImage>& pictures);
+QImage drawSliderPanelPreview(const std::map<std::string, QImage>& pictures);
 
 } // namespace knetix::art

@@ -1,6 +1,6 @@
 // Draws every picture of the skin from the layout table and writes them as PNG
-// files, a resource collection file listing them, a contact sheet and a preview
-// of the main panel.
+// files, a resource collection file listing them, a contact sheet, a preview
+// of the main panel and one of the filmstrip panel on its slider face.
 //
 //   knetix_artgen <output folder>
 
@@ -148,6 +148,8 @@ int main(int argc, char** argv)
     if (!save(drawContactSheet(sheet), dir.filePath("contact-sheet.png")))
         return 1;
     if (!save(drawPanelPreview(out.pictures), dir.filePath("panel-preview.png")))
+        return 1;
+    if (!save(drawSliderPanelPreview(out.pictures), dir.filePath("slider-panel-preview.png")))
         return 1;
     return 0;
 }
