@@ -248,13 +248,13 @@ std::string iconName(int32_t id)
     return "ICON_" + std::to_string(id);
 }
 
-std::vector<PictureSpec> allPictures()
+std::vector<PictureEntry> allPictures()
 {
-    std::vector<PictureSpec> all;
+    std::vector<PictureEntry> all;
     auto addControl = [&](const ControlLayout& c) {
         for (const std::string& name : pictureNames(c)) {
             bool known = false;
-            for (const PictureSpec& p : all)
+            for (const PictureEntry& p : all)
                 known = known || p.name == name;
             if (!known)
                 all.push_back({name, c.width, c.height, 24});

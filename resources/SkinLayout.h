@@ -145,13 +145,13 @@ constexpr int32_t kToolDisplayFramesPerLevel = 5;
 std::string toolDisplayFrameName(int32_t set, int32_t level, int32_t frame);
 
 // Every picture the program loads, with its size and bit depth (24 or 8).
-struct PictureSpec {
+struct PictureEntry {
     std::string name;
     int32_t width;
     int32_t height;
     int32_t depth;
 };
-std::vector<PictureSpec> allPictures();
+std::vector<PictureEntry> allPictures();
 
 // Icons by resource number: program 128; drives 6 removable, 9 fixed,
 // 10 remote, 12 CD-ROM; 16 the computer; 5 a folder. Named "ICON_<n>".

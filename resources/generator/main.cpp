@@ -41,10 +41,10 @@ bool save(const QImage& image, const QString& path)
 bool verify(const Output& out)
 {
     bool ok = true;
-    for (const skin::PictureSpec& spec : skin::allPictures()) {
-        const auto it = out.pictures.find(spec.name);
+    for (const skin::PictureEntry& entry : skin::allPictures()) {
+        const auto it = out.pictures.find(entry.name);
         if (it == out.pictures.end()) {
-            std::fprintf(stderr, "knetix_artgen: %s was not drawn\n", spec.name.c_str());
+            std::fprintf(stderr, "knetix_artgen: %s was not drawn\n", entry.name.c_str());
             ok = false;
             continue;
         }
@@ -52,9 +52,9 @@ bool verify(const Output& out)
         const int depth = image.format() == QImage::Format_Indexed8 ? 8
                           : image.hasAlphaChannel()                 ? 32
                                                                     : 24;
-        if (image.width() != spec.width || image.height() != spec.height || depth != spec.depth) {
-            std::fprintf(stderr, "knetix_artgen: %s is %dx%d/%d, wanted %dx%d/%d\n", spec.name.c_str(),
-                         image.width(), image.height(), depth, spec.width, spec.height, spec.depth);
+        if (image.width() != entry.width || image.height() != entry.height || depth != entry.depth) {
+            std::fprintf(stderr, "knetix_artgen: %s is %dx%d/%d, wanted %dx%d/%d\n", entry.name.c_str(),
+                         image.width(), image.height(), depth, entry.width, entry.height, entry.depth);
             ok = false;
         }
     }

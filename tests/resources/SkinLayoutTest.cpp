@@ -121,7 +121,7 @@ TEST(SkinLayout, PictureCatalogue)
 {
     const auto all = allPictures();
     std::set<std::string> names;
-    for (const PictureSpec& p : all) {
+    for (const PictureEntry& p : all) {
         EXPECT_TRUE(names.insert(p.name).second) << p.name;
         EXPECT_TRUE(p.depth == 8 || p.depth == 24 || p.depth == 32) << p.name;
     }
@@ -131,7 +131,7 @@ TEST(SkinLayout, PictureCatalogue)
                              "OP_COMBO_BTN_DOWN", "FUNDAL", "PATRATELU", "ICON_128", "ICON_12"})
         EXPECT_TRUE(names.count(name)) << name;
     // 90 tool display frames.
-    EXPECT_EQ(std::count_if(all.begin(), all.end(), [](const PictureSpec& p) { return p.depth == 8 && p.width == 59; }), 90);
+    EXPECT_EQ(std::count_if(all.begin(), all.end(), [](const PictureEntry& p) { return p.depth == 8 && p.width == 59; }), 90);
     EXPECT_EQ(toolDisplayFrameName(3, 1, 4), "IRON_MEDIUM_4");
 }
 

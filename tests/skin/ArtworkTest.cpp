@@ -14,15 +14,15 @@ class ArtworkTest : public QObject {
 private slots:
     void everyPictureAtItsSizeAndDepth()
     {
-        for (const skin::PictureSpec& spec : skin::allPictures()) {
-            const QImage image = loadSkinPicture(spec.name);
-            QVERIFY2(!image.isNull(), spec.name.c_str());
-            QCOMPARE(image.size(), QSize(spec.width, spec.height));
-            if (spec.depth == 8)
-                QVERIFY2(image.format() == QImage::Format_Indexed8, spec.name.c_str());
+        for (const skin::PictureEntry& entry : skin::allPictures()) {
+            const QImage image = loadSkinPicture(entry.name);
+            QVERIFY2(!image.isNull(), entry.name.c_str());
+            QCOMPARE(image.size(), QSize(entry.width, entry.height));
+            if (entry.depth == 8)
+                QVERIFY2(image.format() == QImage::Format_Indexed8, entry.name.c_str());
             else
-                QVERIFY2(image.format() != QImage::Format_Indexed8 && image.hasAlphaChannel() == (spec.depth == 32),
-                         spec.name.c_str());
+                QVERIFY2(image.format() != QImage::Format_Indexed8 && image.hasAlphaChannel() == (entry.depth == 32),
+                         entry.name.c_str());
         }
     }
 
