@@ -1,0 +1,15 @@
+#pragma once
+// The tool display frames: a picture of straight lines bent by the real tools.
+
+#include <QImage>
+
+namespace knetix::art {
+
+// Frame of a tool display set (0 Hook .. 5 Drill) at a size level (0..2) and
+// frame (0..4), drawn with the tool that the set is shown for. 8-bit.
+QImage toolDisplayFrame(int set, int level, int frame);
+
+// A picture warped by the engine around its centre, for the splash.
+QImage warpedPicture(const QImage& picture);
+
+} // namespace knetix::art
