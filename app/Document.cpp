@@ -6,6 +6,7 @@
 #include "files/imagelib/ImExp.h"
 #include "files/io/AtomicFile.h"
 #include "files/project/ProjectFile.h"
+#include "resources/Strings.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,9 +17,10 @@ namespace knetix {
 namespace {
 
 constexpr const char* kNoMemoryMessage = "Nicht genügend Arbeitsspeicher.";
-constexpr const char* kCannotSaveMessage = "Datei kann nicht gespeichert werden.";   // string 115
-constexpr const char* kFileNotFoundMessage = "Die Datei konnte nicht gefunden werden"; // string 116
-constexpr const char* kNoPictureMessage = "Bitte laden Sie ein Bild, um mit Knetix arbeiten zu können."; // string 118
+std::string text(StringId id)
+{
+    return std::string(loadString(id));
+}
 
 int32_t sliderPosition(int32_t value)
 {
@@ -200,7 +202,7 @@ Outcome Document::readOwnSize(FullSizeRenderer& renderer) const
 {
     WAPtr container;
     if (ImExp_ReadFile(m_picture.picturePath(), container) != ImExpStatus::Ok || !container)
-        return Outcome::failure(kFileNotFoundMessage);
+        return Outcome::failure(text(IDS_FILE_NOT_FOUND));
     if (!renderer.load(*container))
         return Outcome::failure(kNoMemoryMessage);
     return Outcome::success();
@@ -209,7 +211,7 @@ Outcome Document::readOwnSize(FullSizeRenderer& renderer) const
 Outcome Document::savePicture(const std::string& path, OutputSize size)
 {
     if (!m_picture.hasPicture())
-        return Outcome::failure(kNoPictureMessage);
+        return Outcome::failure(text(IDS_NO_PICTURE));
     stopPlayback();
     Bitmap24View view;
     FullSizeRenderer renderer;
@@ -223,10 +225,10 @@ Outcome Document::savePicture(const std::string& path, OutputSize size)
     } else {
         const auto& block = m_picture.pictureBlock();
         if (!parsePackedDib24(block.data(), block.size(), view))
-            return Outcome::failure(kCannotSaveMessage);
+            return Outcome::failure(text(IDS_CANNOT_SAVE_FILE));
     }
     if (ImExp_WriteFile(path, view) != ImExpStatus::Ok)
-        return Outcome::failure(kCannotSaveMessage);
+        return Outcome::failure(text(IDS_CANNOT_SAVE_FILE));
     return Outcome::success();
 }
 
@@ -234,7 +236,7 @@ Outcome Document::exportMovie(const std::string& path, const MovieSettings& sett
                               OutputSize size, const MovieExportCallbacks& callbacks)
 {
     if (!m_picture.hasPicture() || m_keys.count() == 0)
-        return Outcome::failure(kNoPictureMessage);
+        return Outcome::failure(text(IDS_NO_PICTURE));
     stopPlayback();
     FullSizeRenderer renderer;
     if (size == OutputSize::Own) {
@@ -252,7 +254,7 @@ Outcome Document::exportMovie(const std::string& path, const MovieSettings& sett
     case MovieStatus::Unsupported:
         return Outcome::failure(withName("Der Kompressor %1 kann diesen Film nicht schreiben.", settings.codec));
     case MovieStatus::FileError:
-        return Outcome::failure(kCannotSaveMessage);
+        return Outcome::failure(text(IDS_CANNOT_SAVE_FILE));
     }
     try {
         m_keys.playbackBegin(kPlayParameter);
@@ -273,7 +275,7 @@ Outcome Document::exportMovie(const std::string& path, const MovieSettings& sett
     for (int64_t frame = 0;; ++frame) {
         OffsetCell* cells = m_keys.playbackStep(speed);
         if (!cells || frame >= maxFrames) {
-            outcome = Outcome::failure(kCannotSaveMessage);
+            outcome = Outcome::failure(text(IDS_CANNOT_SAVE_FILE));
             break;
         }
         Bitmap24View view;
@@ -289,7 +291,7 @@ Outcome Document::exportMovie(const std::string& path, const MovieSettings& sett
             parsePackedDib24(block.data(), block.size(), view);
         }
         if (writer.writeFrame(view) != MovieStatus::Ok) {
-            outcome = Outcome::failure(kCannotSaveMessage);
+            outcome = Outcome::failure(text(IDS_CANNOT_SAVE_FILE));
             break;
         }
         if (callbacks.frameWritten)
@@ -308,7 +310,7 @@ Outcome Document::exportMovie(const std::string& path, const MovieSettings& sett
         return outcome;
     }
     if (writer.finish() != MovieStatus::Ok)
-        return Outcome::failure(kCannotSaveMessage);
+        return Outcome::failure(text(IDS_CANNOT_SAVE_FILE));
     return Outcome::success();
 }
 

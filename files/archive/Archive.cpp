@@ -1,4 +1,5 @@
 #include "Archive.h"
+#include "resources/Strings.h"
 
 #include <algorithm>
 #include <bit>
@@ -45,19 +46,14 @@ ArchiveError::ArchiveError(Kind kind, const std::string& detail) : std::runtime_
 
 std::string archiveMessage(ArchiveError::Kind kind, const std::string& fileName)
 {
-    std::string text;
+    StringId id = IDS_ARCHIVE_BAD_FORMAT;
     switch (kind) {
-    case ArchiveError::EndOfData:
-        text = "Es wurde versucht, auf eine Stelle hinter dem Ende von %1 zuzugreifen.";
-        break;
-    case ArchiveError::BadIndex: text = "%1 besitzt ein falsches Format."; break;
-    case ArchiveError::UnexpectedObject: text = "%1 enthielt ein unerwartetes Objekt."; break;
-    case ArchiveError::BadSchema: text = "%1 enthält ein falsches Schema."; break;
+    case ArchiveError::EndOfData: id = IDS_ARCHIVE_END_OF_DATA; break;
+    case ArchiveError::BadIndex: id = IDS_ARCHIVE_BAD_FORMAT; break;
+    case ArchiveError::UnexpectedObject: id = IDS_ARCHIVE_UNEXPECTED_OBJECT; break;
+    case ArchiveError::BadSchema: id = IDS_ARCHIVE_BAD_SCHEMA; break;
     }
-    const size_t at = text.find("%1");
-    if (at != std::string::npos)
-        text.replace(at, 2, fileName);
-    return text;
+    return formatString(loadString(id), fileName);
 }
 
 // ---- writing ----

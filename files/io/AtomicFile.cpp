@@ -1,4 +1,5 @@
 #include "files/io/AtomicFile.h"
+#include "resources/Strings.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -206,13 +207,14 @@ std::string fileErrorMessage(int error, const std::string& fileName, bool writin
     switch (error) {
     case ENOENT:
     case ENOTDIR:
-        return replaceName(writing ? "Ein Teil des Pfades von %1 ist ungültig." : "%1 wurde nicht gefunden.",
-                           fileName);
+        if (!writing)
+            return formatString(loadString(IDS_FILE_OPEN_NOT_FOUND), fileName);
+        return replaceName("Ein Teil des Pfades von %1 ist ungültig.", fileName);
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR:
-        return replaceName("Zugriff auf %1 wurde verwehrt.", fileName);
+        return formatString(loadString(IDS_FILE_ACCESS_DENIED), fileName);
     case ENOSPC:
     case EDQUOT:
         return replaceName("Der Datenträger für %1 ist voll.", fileName);
