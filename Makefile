@@ -35,8 +35,8 @@ test-san: build-san
 # The threaded parts (playback) under ThreadSanitizer; only their test program.
 test-tsan:
 	cmake -S . -B $(BUILD_TSAN) -DCMAKE_BUILD_TYPE=Debug -DKNETIX_SANITIZE_THREAD=ON -DKNETIX_BENCH=OFF
-	cmake --build $(BUILD_TSAN) -j $(JOBS) --target knetix_app_tests
-	ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -R '^Playback'
+	cmake --build $(BUILD_TSAN) -j $(JOBS) --target knetix_app_tests knetix_filmstrip_tests
+	TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan-qt.supp ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -R '^Playback|^windows.Filmstrip'
 
 # Every fuzz target for FUZZ_SECONDS each, from seeds the program writes.
 test-fuzz:

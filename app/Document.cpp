@@ -54,7 +54,11 @@ std::string pictureReadMessage(ImExpStatus status, const std::string& path)
 Document::Document(int32_t clientWidth, int32_t clientHeight) : m_picture(clientWidth, clientHeight)
 {
     // A render changes what the active key looks like.
-    m_picture.setRenderListener([this] { m_keys.markActiveStale(); });
+    m_picture.setRenderListener([this] {
+        m_keys.markActiveStale();
+        if (m_staleListener)
+            m_staleListener();
+    });
 }
 
 ThumbnailDrawer Document::thumbnailDrawer()

@@ -123,6 +123,10 @@ public:
     bool scrollForward();
     bool scrollBack();
 
+    // Called on the user-interface thread when the active key's thumbnail went
+    // stale (the filmstrip repaints that cell).
+    void setThumbnailStaleListener(std::function<void()> listener) { m_staleListener = std::move(listener); }
+
     // Playback on the worker thread at 15 frames per second; `frameShown` runs
     // on the worker after each frame has been rendered (a window posts a
     // repaint from it; it must not wait for the user-interface thread). False
@@ -161,6 +165,7 @@ private:
     int32_t m_mouseX = -200;
     int32_t m_mouseY = -200;
     bool m_playing = false;
+    std::function<void()> m_staleListener;
     // Last, so that it is stopped before anything it uses goes.
     PlaybackWorker m_worker;
 };

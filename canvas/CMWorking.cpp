@@ -88,8 +88,10 @@ void CMWorking::postRepaint()
 
 void CMWorking::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton || !m_document.tool())
+    if (event->button() != Qt::LeftButton || !m_document.tool()) {
+        event->ignore(); // the owner still sees the click
         return;
+    }
     emit strokeBegins();
     const QPoint p = event->position().toPoint();
     m_document.press(p.x(), p.y());
@@ -171,12 +173,18 @@ void CMWorking::paintEvent(QPaintEvent* event)
     }
     const QRect pictureRect = toQRect(picture.pictureRect());
     const int W = picture.width(), H = picture.height();
-    // Stored bottom-up: view the rows as they lie, then turn the view over.
+    // Stored bottom-up: view the rows as they lie and draw them turned over.
     const QImage stored(picture.displayedBits(), W, H, picture.stride(), QImage::Format_BGR888);
     painter.setClipRect(pictureRect.adjusted(1, 1, -1, -1));
-    painter.drawImage(pictureRect.topLeft(), stored.mirrored(false, true));
-    if (m_document.playing())
+    painter.save();
+    painter.translate(pictureRect.left(), pictureRect.top() + H);
+    painter.scale(1, -1);
+    painter.drawImage(0, 0, stored);
+    painter.restore();
+    if (m_document.playing()) {
+        ++m_playbackPaints;
         return; // plain mode: the picture only
+    }
 
     if (m_circle != kNoCircle && toolRadius() > 0) {
         const int r = toolRadius();

@@ -33,6 +33,8 @@ public:
     bool strokeTimerRunning() const { return m_strokeTimer.isActive(); }
     // Stroke-timer ticks that applied a stroke point so far.
     int strokeTicks() const { return m_ticks; }
+    // Playback frames painted so far.
+    int playbackPaints() const { return m_playbackPaints; }
 
     // Thread-safe: asks for a repaint from the playback worker.
     void postRepaint();
@@ -61,6 +63,7 @@ private:
     QPoint m_circle = kNoCircle;
     int m_circleRadius = 0;
     int m_ticks = 0;
+    int m_playbackPaints = 0;
 };
 
 } // namespace knetix

@@ -28,6 +28,11 @@ struct KillDuringSaveTest : ::testing::Test {
 
     void SetUp() override
     {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+        // The kill moments are timed for the plain program; a sanitized one
+        // is too slow for them to land inside its saves.
+        GTEST_SKIP() << "runs in the plain build";
+#endif
         picture = test::writeGridPicture(folder, "big.bmp", 1200, 900);
         ASSERT_FALSE(picture.empty());
         setup = "canvas 1000 1000\nopen " + picture +

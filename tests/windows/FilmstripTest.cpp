@@ -1,0 +1,188 @@
+// The filmstrip, its Key menu and playback in the test host, headless.
+
+#include "TestHost.h"
+#include "tests/common/TestPictures.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QWindow>
+
+#include <random>
+
+namespace knetix {
+
+class FilmstripTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::TestHost> host;
+    std::vector<std::vector<int32_t>> menusShown;
+    int32_t answer = 0; // the command the menu chooser picks (0: none)
+
+    QWindow* window() { return host->windowHandle(); }
+    // A strip point inside cell i, in window coordinates.
+    QPoint cellPoint(int i) { return host->strip->mapTo(host.get(), QPoint(30 + 80 * i, 30)); }
+    void clickCell(int i) { QTest::mouseClick(window(), Qt::LeftButton, {}, cellPoint(i)); }
+
+    std::vector<int32_t> entriesOf(int32_t r)
+    {
+        std::vector<int32_t> ids;
+        for (const MenuItem& m : host->strip->menuEntries(r))
+            ids.push_back(m.id);
+        return ids;
+    }
+
+private slots:
+    void init()
+    {
+        host = std::make_unique<test::TestHost>();
+        QVERIFY(host->document.loadPicture("grid.bmp", *test::gridPicture(200, 150)));
+        host->pictureLoaded();
+        host->strip->setMenuChooser([this](const std::vector<MenuItem>& entries, QPoint) {
+            std::vector<int32_t> ids;
+            for (const MenuItem& m : entries)
+                ids.push_back(m.id);
+            menusShown.push_back(ids);
+            return answer;
+        });
+        menusShown.clear();
+        answer = 0;
+        host->show();
+        QVERIFY(QTest::qWaitForWindowExposed(host.get()));
+    }
+    void cleanup() { host.reset(); }
+
+    void menuOffersWhatTheCellAllows()
+    {
+        using V = std::vector<int32_t>;
+        // Two keys, key 1 active.
+        QCOMPARE(entriesOf(0), (V{ID_KEY_ACTIVATE, ID_KEY_COPY, ID_KEY_MOVE_RIGHT, ID_KEY_TO_WINDOW, ID_KEY_TO_FILMSTRIP}));
+        QCOMPARE(entriesOf(1), (V{ID_KEY_COPY, ID_KEY_MOVE_LEFT}));
+        QCOMPARE(entriesOf(2), (V{ID_KEY_ACTIVATE})); // the empty cell after the last key
+        clickCell(2);
+        QCOMPARE(menusShown.size(), size_t(1));
+        QCOMPARE(menusShown.back(), (V{ID_KEY_ACTIVATE}));
+        QCOMPARE(host->document.keys().count(), 2); // nothing chosen
+
+        answer = ID_KEY_ACTIVATE;
+        clickCell(2);
+        QCOMPARE(host->document.keys().count(), 3);
+        QCOMPARE(host->document.keys().activeKey(), 2);
+        answer = 0;
+        // Three keys, key 2 active: Delete is offered now.
+        QCOMPARE(entriesOf(0), (V{ID_KEY_ACTIVATE, ID_KEY_COPY, ID_KEY_DELETE, ID_KEY_MOVE_RIGHT,
+                                  ID_KEY_TO_WINDOW, ID_KEY_TO_FILMSTRIP}));
+        QCOMPARE(entriesOf(2), (V{ID_KEY_COPY, ID_KEY_DELETE, ID_KEY_MOVE_LEFT}));
+        // The empty cell is now out of sight; scrolling brings it in.
+        QTest::mouseClick(window(), Qt::LeftButton, {}, host->forward->geometry().center());
+        QCOMPARE(host->document.keys().firstVisible(), 1);
+        clickCell(2);
+        QCOMPARE(menusShown.back(), (V{ID_KEY_ACTIVATE}));
+    }
+
+    void paintsThumbnailsAndTheActiveFrame()
+    {
+        const QImage strip = host->strip->grab().toImage();
+        const KeyList& keys = host->document.keys();
+        const Rect t = keys.thumbnailRect(1); // key 1 is active
+        QCOMPARE(strip.pixel(t.left, t.top + 10) & 0xFFFFFF, 0xFFFFFFu);
+        QCOMPARE(strip.pixel(t.left + 1, t.top + 10) & 0xFFFFFF, 0xFF0000u);
+        QCOMPARE(strip.pixel(t.left + 2, t.top + 10) & 0xFFFFFF, 0xFFFFFFu);
+        const Rect t0 = keys.thumbnailRect(0);
+        const ThumbnailBitmap& thumb = keys.key(0).thumbnail();
+        const uint8_t* px = thumb.bits.data() + 10 * thumb.bytesPerRow + 4 * 10;
+        QCOMPARE(strip.pixel(t0.left + 10, t0.top + 10) & 0xFFFFFF, qRgb(px[2], px[1], px[0]) & 0xFFFFFFu);
+    }
+
+    void aStrokeRedrawsTheActiveThumbnailWhenPainted()
+    {
+        host->document.selectTool(ToolKind::Whirl);
+        host->toolChosen();
+        const ThumbnailBitmap before = host->document.keys().key(1).thumbnail();
+        const QPoint at = host->canvas->mapTo(host.get(), QPoint(170, 170));
+        QTest::mousePress(window(), Qt::LeftButton, {}, at);
+        QTest::qWait(60);
+        QTest::mouseRelease(window(), Qt::LeftButton, {}, at);
+        host->strip->grab(); // a paint, if the stroke's own repaint has not come yet
+        QVERIFY(!host->document.keys().key(1).thumbnailStale());
+        QVERIFY(!(host->document.keys().key(1).thumbnail() == before));
+        QVERIFY(host->document.keys().key(0).thumbnail() == before);
+    }
+
+    void playbackRunsAtTheMoviesRateAndAClickEndsIt()
+    {
+        QVERIFY(host->document.openKeyMenu(2));
+        QVERIFY(host->document.runKeyCommand(KeyCommand::Activate));
+        host->document.selectTool(ToolKind::ZoomIn);
+        host->document.press(170, 170);
+        for (int i = 0; i < 20; ++i)
+            host->document.tick();
+        host->document.release();
+        const int paintedBefore = host->canvas->playbackPaints();
+        QTest::mouseClick(window(), Qt::LeftButton, {}, host->play->geometry().center());
+        QVERIFY(host->document.playing());
+        QTest::qWait(1000);
+        const int painted = host->canvas->playbackPaints() - paintedBefore;
+        // 15 a second: never more; fewer only when the machine is busy.
+        QVERIFY2(painted >= 5 && painted <= 17, qPrintable(QString::number(painted)));
+        // Any click, even on the Play button, ends it.
+        QTest::mouseClick(window(), Qt::LeftButton, {}, host->play->geometry().center());
+        QVERIFY(!host->document.playing());
+        QCOMPARE(host->document.picture().field(), host->document.keys().activeCells());
+    }
+
+    // A restless user: play, then click anywhere or run Key commands, 200 times.
+    void startAndStopWithClicksAndKeyCommands()
+    {
+        std::mt19937 rng(3);
+        answer = ID_KEY_ACTIVATE;
+        for (int round = 0; round < 200; ++round) {
+            if (!host->document.playing())
+                QTest::mouseClick(window(), Qt::LeftButton, {}, host->play->geometry().center());
+            QVERIFY(host->document.playing());
+            QTest::qWait(int(rng() % 40));
+            switch (rng() % 4) {
+            case 0:
+                clickCell(int(rng() % 3));
+                break;
+            case 1:
+                QTest::mouseClick(window(), Qt::LeftButton, {}, host->canvas->mapTo(host.get(), QPoint(150, 150)));
+                break;
+            case 2:
+                QTest::mouseClick(window(), Qt::LeftButton, {}, QPoint(5, 5)); // the host itself
+                break;
+            default:
+                QTest::mouseClick(window(), Qt::LeftButton, {}, host->play->geometry().center());
+            }
+            QVERIFY2(!host->document.playing(), qPrintable(QString::number(round)));
+        }
+        QCOMPARE(host->document.picture().field(), host->document.keys().activeCells());
+        QVERIFY(host->document.keys().count() >= 2);
+    }
+
+    void screenshotAfterStrokesAndKeys()
+    {
+        host->document.selectTool(ToolKind::Whirl);
+        host->toolChosen();
+        host->document.press(150, 170);
+        for (int i = 0; i < 15; ++i)
+            host->document.tick();
+        host->document.release();
+        answer = ID_KEY_ACTIVATE;
+        clickCell(2);
+        host->document.selectTool(ToolKind::Move);
+        host->toolChosen();
+        host->document.press(250, 150);
+        host->document.move(270, 140);
+        host->document.move(290, 130);
+        host->document.release();
+        QTest::mouseMove(window(), host->canvas->mapTo(host.get(), QPoint(200, 200)));
+        QTest::qWait(30);
+        const QString file = QStringLiteral(KNETIX_SCREENSHOT_DIR "/test-host.png");
+        QVERIFY(host->grab().toImage().save(file));
+    }
+};
+
+} // namespace knetix
+
+QTEST_MAIN(knetix::FilmstripTest)
+#include "FilmstripTest.moc"
