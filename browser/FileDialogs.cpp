@@ -708,6 +708,15 @@ void CFileOpenDlg::accept(const std::string& name)
     finish(1);
 }
 
+CFileSaveDlg::CFileSaveDlg(const Look& look, const QString& defaultName, const QString& initialFolder,
+                           const QString& filter, QWidget* parent)
+    : CFileDlg(look, defaultName, initialFolder, filter, parent)
+{
+    // The first item was selected before this part of the dialog existed.
+    if (m_initialised)
+        selectionChanged();
+}
+
 void CFileSaveDlg::selectionChanged()
 {
     QListWidgetItem* item = selectedItem();

@@ -7,6 +7,7 @@
 // Paths use "/" and a folder always ends in "/"; the empty folder is the
 // "My Computer" level, which lists the mounted volumes.
 
+#include "browser/CBrowsePalette.h"
 #include "browser/model/Listing.h"
 
 #include <QDialog>
@@ -22,7 +23,6 @@ class QListWidgetItem;
 
 namespace knetix {
 
-class CBrowsePalette;
 class CCommandButton;
 class CListScrollBar;
 class CSkinButton;
@@ -168,7 +168,8 @@ private:
 class CFileSaveDlg : public CFileDlg {
     Q_OBJECT
 public:
-    using CFileDlg::CFileDlg;
+    CFileSaveDlg(const Look& look, const QString& defaultName, const QString& initialFolder, const QString& filter,
+                 QWidget* parent);
     // The text of the file-name box and the chosen type's pattern, after OK;
     // the full path is currentFolder() + resultName().
     const std::string& resultName() const { return m_resultName; }
