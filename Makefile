@@ -32,11 +32,11 @@ test-plain: build
 test-san: build-san
 	ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS)
 
-# The threaded parts (playback) under ThreadSanitizer; only their test program.
+# The threaded parts (playback, the thumbnail worker) under ThreadSanitizer; only their test programs.
 test-tsan:
 	cmake -S . -B $(BUILD_TSAN) -DCMAKE_BUILD_TYPE=Debug -DKNETIX_SANITIZE_THREAD=ON -DKNETIX_BENCH=OFF
-	cmake --build $(BUILD_TSAN) -j $(JOBS) --target knetix_app_tests
-	ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -R '^Playback'
+	cmake --build $(BUILD_TSAN) -j $(JOBS) --target knetix_app_tests knetix_browser_model_tests
+	ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -R '^Playback|^ThumbnailWorker'
 
 # Every fuzz target for FUZZ_SECONDS each, from seeds the program writes.
 test-fuzz:
