@@ -60,7 +60,9 @@ CBrowsePalette::CBrowsePalette(CFileDlg* owner)
         resize(200, 200);
 
     ImExp_Initialize(); // on this thread, before the worker reads pictures
-    m_database = loadThumbnailDatabase(m_databasePath);
+    bool damaged = false;
+    m_database = loadThumbnailDatabase(m_databasePath, &damaged);
+    m_changed = damaged; // replaced by a sound file when the palette closes
     m_saveOnExit = settings().value(kSaveOnExitKey, 1).toInt() != 0;
     if (owner)
         m_folder = owner->currentFolder();

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QFileIconProvider>
 #include <QKeyEvent>
+#include <QWheelEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
@@ -94,7 +95,9 @@ std::vector<browser::Volume> systemVolumes()
             continue;
         const std::string root = browser::withSlash(ss(info.rootPath()));
         const browser::DriveKind kind = browser::classifyVolume(info.fileSystemType().toStdString(), root);
-        out.push_back({root, kind});
+        // Memory file systems (/run, /dev/shm ...) are no places for pictures.
+        if (kind != browser::DriveKind::RamDisk)
+            out.push_back({root, kind});
     }
     // The root file system first, like the first fixed drive.
     std::stable_sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.root == "/" && b.root != "/"; });
@@ -147,6 +150,7 @@ CFileDlg::CFileDlg(const Look& look, const QString& defaultName, const QString& 
     listColours.setColor(QPalette::Base, Qt::white);
     m_list->setPalette(listColours);
     m_list->installEventFilter(this);
+    m_list->viewport()->installEventFilter(this);
     connect(m_list, &QListWidget::itemSelectionChanged, this, &CFileDlg::onSelection);
     connect(m_list, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) { ok(); });
     connect(m_list->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] {
@@ -635,6 +639,13 @@ bool CFileDlg::eventFilter(QObject* watched, QEvent* event)
         listKey(static_cast<QKeyEvent*>(event), handled);
         if (handled)
             return true;
+    }
+    // The wheel scrolls by whole rows, list and bar together.
+    if (watched == m_list->viewport() && event->type() == QEvent::Wheel) {
+        const int notches = static_cast<QWheelEvent*>(event)->angleDelta().y() / 120;
+        if (notches != 0)
+            scrollToRow(m_topRow - notches, true);
+        return true;
     }
     // While a label is edited the buttons do not take the focus on hover.
     if (event->type() == QEvent::Enter && m_editingLabel && qobject_cast<CSkinButton*>(watched))

@@ -5,6 +5,7 @@
 #include "files/imagelib/ImExp.h"
 #include "files/io/AtomicFile.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 
@@ -156,12 +157,14 @@ bool decodeThumbnailDatabase(std::span<const uint8_t> bytes, ThumbnailMap& datab
     return true;
 }
 
-ThumbnailMap loadThumbnailDatabase(const std::filesystem::path& file)
+ThumbnailMap loadThumbnailDatabase(const std::filesystem::path& file, bool* damaged)
 {
     ThumbnailMap database;
     std::vector<uint8_t> bytes;
-    if (readWholeFile(file, bytes, kMaxDatabaseBytes) == 0)
-        decodeThumbnailDatabase(bytes, database);
+    const int error = readWholeFile(file, bytes, kMaxDatabaseBytes);
+    const bool bad = error == EFBIG || (error == 0 && !decodeThumbnailDatabase(bytes, database));
+    if (damaged)
+        *damaged = bad;
     return database;
 }
 

@@ -73,8 +73,9 @@ std::vector<uint8_t> encodeThumbnailDatabase(const ThumbnailMap& database);
 // not a thumbnail's, a header that does not match, or bytes left over.
 bool decodeThumbnailDatabase(std::span<const uint8_t> bytes, ThumbnailMap& database);
 
-// The file, or an empty map when it is missing or damaged.
-ThumbnailMap loadThumbnailDatabase(const std::filesystem::path& file);
+// The file, or an empty map when it is missing or damaged; `damaged` tells
+// the second case apart, so that the caller writes a sound file again.
+ThumbnailMap loadThumbnailDatabase(const std::filesystem::path& file, bool* damaged = nullptr);
 // Written beside the target and renamed over it when complete; 0 or an errno.
 int saveThumbnailDatabase(const std::filesystem::path& file, const ThumbnailMap& database);
 

@@ -263,6 +263,11 @@ private slots:
         // The bar moves the list by whole rows.
         emit dlg.scrollBar()->scrolled(dlg.rowHeight() * 3 - 5);
         QCOMPARE(dlg.topRow(), 3);
+        QWheelEvent wheel(QPointF(50, 50), dlg.list()->viewport()->mapToGlobal(QPointF(50, 50)), QPoint(),
+                          QPoint(0, -240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(dlg.list()->viewport(), &wheel);
+        QCOMPARE(dlg.topRow(), 5);
+        QCOMPARE(dlg.scrollBar()->position(), 5 * dlg.rowHeight());
         // Selecting an item out of sight brings it into view.
         dlg.list()->setCurrentRow(80);
         QVERIFY(dlg.topRow() > 10);

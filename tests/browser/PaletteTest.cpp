@@ -183,6 +183,13 @@ private slots:
         ThumbnailMap stored;
         QVERIFY(decodeThumbnailDatabase(fileBytes(place.database()), stored));
         QCOMPARE(stored.size(), size_t(1));
+
+        // Also when the folder shown has no pictures at all.
+        std::ofstream(place.database(), std::ios::binary | std::ios::trunc) << "garbage";
+        dlg.chooseFolder(0);
+        openPalette(dlg);
+        closePalette(dlg);
+        QCOMPARE(fileBytes(place.database()), (std::vector<uint8_t>{0, 0}));
     }
 
     void layoutClicksAndDoubleClick()
