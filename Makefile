@@ -41,7 +41,7 @@ test-tsan:
 # Every fuzz target for FUZZ_SECONDS each, from seeds the program writes.
 test-fuzz:
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKNETIX_FUZZ=ON -DKNETIX_BENCH=OFF
-	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target knetix_fuzz_seeds knetix_fuzz_project knetix_fuzz_batch knetix_fuzz_dib knetix_fuzz_image
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target knetix_fuzz_seeds knetix_fuzz_project knetix_fuzz_batch knetix_fuzz_dib knetix_fuzz_image knetix_fuzz_thumbdb
 	bash fuzz/run-fuzzers.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
 
 bench: deps build
