@@ -32,16 +32,16 @@ test-plain: build
 test-san: build-san
 	ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS)
 
-# The threaded parts (playback) under ThreadSanitizer; only their test program.
+# The threaded parts (playback, the thumbnail worker) under ThreadSanitizer; only their test programs.
 test-tsan:
 	cmake -S . -B $(BUILD_TSAN) -DCMAKE_BUILD_TYPE=Debug -DKNETIX_SANITIZE_THREAD=ON -DKNETIX_BENCH=OFF
-	cmake --build $(BUILD_TSAN) -j $(JOBS) --target knetix_app_tests knetix_filmstrip_tests
-	TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan-qt.supp ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -R '^Playback|^windows.Filmstrip'
+	cmake --build $(BUILD_TSAN) -j $(JOBS) --target knetix_app_tests knetix_filmstrip_tests knetix_browser_model_tests
+	TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan-qt.supp ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -R '^Playback|^windows.Filmstrip|^ThumbnailWorker'
 
 # Every fuzz target for FUZZ_SECONDS each, from seeds the program writes.
 test-fuzz:
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKNETIX_FUZZ=ON -DKNETIX_BENCH=OFF
-	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target knetix_fuzz_seeds knetix_fuzz_project knetix_fuzz_batch knetix_fuzz_dib knetix_fuzz_image
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target knetix_fuzz_seeds knetix_fuzz_project knetix_fuzz_batch knetix_fuzz_dib knetix_fuzz_image knetix_fuzz_thumbdb
 	bash fuzz/run-fuzzers.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
 
 bench: deps build

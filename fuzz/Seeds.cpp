@@ -3,6 +3,7 @@
 // picture files.   knetix-fuzz-seeds FOLDER
 
 #include "app/Document.h"
+#include "browser/model/ThumbnailDatabase.h"
 #include "files/container/Dib.h"
 #include "files/imagelib/ImExp.h"
 #include "files/project/ProjectFile.h"
@@ -48,7 +49,7 @@ int main(int argc, char** argv)
     }
     ImExp_Initialize();
     const fs::path root = argv[1];
-    for (const char* target : {"project", "batch", "dib", "image"})
+    for (const char* target : {"project", "batch", "dib", "image", "thumbdb"})
         fs::create_directories(root / target);
 
     // Projects: none, one and three keys, and one with each tool.
@@ -104,5 +105,12 @@ int main(int argc, char** argv)
     const Bitmap24View view{24, 16, small->rowBytes(), small->row(0), 2835, 2835};
     for (const char* ext : {"bmp", "jpg", "pcx", "tif", "tga"})
         ImExp_WriteFile(root / "image" / (std::string("seed.") + ext), view);
+
+    // Thumbnail databases: empty, and a picture with and one without a thumbnail.
+    ThumbnailMap thumbs;
+    write(root / "thumbdb/empty.tmp", encodeThumbnailDatabase(thumbs));
+    thumbs["/fuzz/a.bmp"] = std::make_shared<CPaletteItem>(makeThumbnail(*picture(30, 20)));
+    thumbs["/fuzz/b.jpg"] = std::make_shared<CPaletteItem>();
+    write(root / "thumbdb/two.tmp", encodeThumbnailDatabase(thumbs));
     return 0;
 }

@@ -10,7 +10,7 @@ corpus="$build/corpus"
 "$build/fuzz/knetix_fuzz_seeds" "$corpus"
 cd "$build"
 status=0
-for target in project batch dib image; do
+for target in project batch dib image thumbdb; do
   echo "== $target (${seconds} s)"
   if ! ASAN_OPTIONS=detect_leaks=0 "$build/fuzz/knetix_fuzz_$target" "$corpus/$target" \
       -max_total_time="$seconds" -timeout=20 -rss_limit_mb=3000 -print_final_stats=1 \

@@ -1,29 +1,6 @@
 #pragma once
-// One program runs every skin test class; each registers itself here.
+// Every skin test class registers itself with the shared Qt Test runner.
 
-#include <QObject>
+#include "tests/common/QtTestRunner.h"
 
-#include <functional>
-#include <memory>
-#include <vector>
-
-namespace knetix::test {
-
-struct SkinTestClass {
-    const char* name;
-    std::function<std::unique_ptr<QObject>()> make;
-};
-
-std::vector<SkinTestClass>& skinTestClasses();
-
-struct RegisterSkinTest {
-    RegisterSkinTest(const char* name, std::function<std::unique_ptr<QObject>()> make)
-    {
-        skinTestClasses().push_back({name, std::move(make)});
-    }
-};
-
-} // namespace knetix::test
-
-#define KNETIX_SKIN_TEST(Class) \
-    static knetix::test::RegisterSkinTest register##Class(#Class, [] { return std::make_unique<Class>(); })
+#define KNETIX_SKIN_TEST(Class) KNETIX_QT_TEST(Class)

@@ -1,6 +1,6 @@
-// Runs the skin test classes: all of them, or the one named as first argument.
+// Runs the registered Qt Test classes: all of them, or the one named as first argument.
 
-#include "SkinTest.h"
+#include "QtTestRunner.h"
 
 #include <QApplication>
 #include <QTest>
@@ -9,9 +9,9 @@
 
 namespace knetix::test {
 
-std::vector<SkinTestClass>& skinTestClasses()
+std::vector<QtTestClass>& qtTestClasses()
 {
-    static std::vector<SkinTestClass> classes;
+    static std::vector<QtTestClass> classes;
     return classes;
 }
 
@@ -26,7 +26,7 @@ int main(int argc, char** argv)
         args.erase(args.begin() + 1);
     int failed = 0;
     bool found = false;
-    for (const auto& cls : knetix::test::skinTestClasses()) {
+    for (const auto& cls : knetix::test::qtTestClasses()) {
         if (only && std::strcmp(only, cls.name) != 0)
             continue;
         found = true;

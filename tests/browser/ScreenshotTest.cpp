@@ -1,0 +1,67 @@
+// Pictures of every dialog and of the palette, for a look by eye; written to
+// the build folder's screenshots/.
+
+#include "BrowserTest.h"
+
+#include "browser/CBrowsePalette.h"
+
+#include <QDir>
+#include <QListWidget>
+#include <QTest>
+
+#include <memory>
+
+namespace knetix::test {
+
+class ScreenshotTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyDialog()
+    {
+        PrivatePlace place;
+        TestTree tree;
+        tree.dir("Urlaub");
+        tree.dir("Familie");
+        for (const char* name : {"strand.jpg", "berge.bmp", "projekt.knx", "film.avi", "katze.bmp", "hund.pcx"})
+            tree.file(name);
+        tree.picture("katze.bmp", 320, 240);
+        tree.picture("berge.bmp", 200, 300);
+        QDir().mkpath(KNETIX_SCREENSHOT_DIR);
+        const QString folder = QString::fromStdString(tree.folder());
+        std::vector<std::pair<QString, std::unique_ptr<CFileDlg>>> dialogs;
+        dialogs.emplace_back("picture-open", std::make_unique<CPictureOpenDlg>("", folder, "Alle Dateien (*.*)|*.*||"));
+        dialogs.emplace_back("project-open", std::make_unique<CProjectOpenDlg>("", folder, "Projekte (*.KNX)|*.KNX||"));
+        dialogs.emplace_back("project-save", std::make_unique<CProjectSaveDlg>("unbenannt", folder, "Projekte (*.KNX)|*.KNX||"));
+        dialogs.emplace_back("picture-save", std::make_unique<CPictureSaveDlg>("unbenannt", folder, "JPEG Dateien (*.JPG)|*.JPG|Bitmap Dateien (*.BMP)|*.BMP||"));
+        dialogs.emplace_back("avi-save", std::make_unique<CAviSaveDlg>("film", folder, "AVI Filme (*.AVI)|*.AVI||"));
+        for (auto& [name, dlg] : dialogs) {
+            QVERIFY2(dlg->initialised(), qPrintable(name));
+            dlg->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
+            const QImage shot = dlg->grab().toImage();
+            QCOMPARE(shot.size(), QSize(390, 325));
+            QVERIFY(shot.save(QStringLiteral(KNETIX_SCREENSHOT_DIR "/%1.png").arg(name)));
+            // The list is white, the combos silver.
+            QCOMPARE(shot.pixelColor(60, 200), QColor(Qt::white));
+            QCOMPARE(shot.pixelColor(140, 24), QColor(192, 192, 192));
+        }
+
+        auto* open = static_cast<CPictureOpenDlg*>(dialogs[0].second.get());
+        open->browse();
+        CBrowsePalette* palette = open->palette();
+        QVERIFY(palette);
+        palette->resize(440, 280);
+        QTRY_VERIFY(!palette->filling());
+        QTest::mouseClick(palette->viewport(), Qt::LeftButton, {}, QPoint(200, 50));
+        QVERIFY(palette->grab().save(QStringLiteral(KNETIX_SCREENSHOT_DIR "/browse-palette.png")));
+        QVERIFY(open->grab().save(QStringLiteral(KNETIX_SCREENSHOT_DIR "/picture-open-selected.png")));
+        palette->close();
+    }
+};
+
+KNETIX_QT_TEST(ScreenshotTest);
+
+} // namespace knetix::test
+
+#include "ScreenshotTest.moc"

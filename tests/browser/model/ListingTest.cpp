@@ -1,0 +1,129 @@
+// The listing rules of the file dialogs, on folders made here.
+
+#include "browser/model/Listing.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace knetix::browser {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Folder {
+public:
+    Folder()
+    {
+        m_path = fs::temp_directory_path() / ("knetix-listing-" + std::to_string(std::random_device{}()));
+        fs::create_directories(m_path);
+    }
+    ~Folder() { fs::remove_all(m_path); }
+    void file(const std::string& name) { std::ofstream(m_path / name) << "x"; }
+    void folder(const std::string& name) { fs::create_directory(m_path / name); }
+    const fs::path& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+std::vector<std::string> names(const std::vector<ListEntry>& entries, bool folders)
+{
+    std::vector<std::string> out;
+    for (const ListEntry& e : entries)
+        if (e.folder == folders)
+            out.push_back(e.name);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+TEST(Listing, PatternTakesExtensionOnlyWhenFollowedBySemicolonOrEnd)
+{
+    EXPECT_TRUE(matchesPattern("a.jpg", "*.JPG;*.PCX"));
+    EXPECT_TRUE(matchesPattern("b.PCX", "*.JPG;*.PCX"));
+    EXPECT_FALSE(matchesPattern("d.JPEG", "*.JPG;*.PCX"));
+    EXPECT_FALSE(matchesPattern("c.jp", "*.JPG;*.JP"));   // first occurrence decides
+    EXPECT_FALSE(matchesPattern("noextension", "*.*"));
+    EXPECT_TRUE(matchesPattern("x.anything", "*.*"));
+    EXPECT_TRUE(matchesPattern("archive.tar.TGA", "*.tga")); // the last dot counts
+}
+
+TEST(Listing, FilterSplitsPairsAndStopsAtTheClosingBars)
+{
+    const auto types = parseFilter("JPEG Dateien (*.JPG)|*.JPG|Alle (*.*)|*.*||");
+    ASSERT_EQ(types.size(), 2u);
+    EXPECT_EQ(types[0].description, "JPEG Dateien (*.JPG)");
+    EXPECT_EQ(types[1].pattern, "*.*");
+    EXPECT_TRUE(parseFilter("").empty());
+    EXPECT_EQ(parseFilter("Only|*.BMP").size(), 1u);
+}
+
+TEST(Listing, FoldersFirstThenMatchingFiles)
+{
+    Folder dir;
+    dir.file("a.jpg");
+    dir.file("b.PCX");
+    dir.file("d.JPEG");
+    dir.file("nodot");
+    dir.folder("sub");
+    dir.folder("sub.jpg.d");
+    std::vector<ListEntry> entries;
+    std::error_code error;
+    ASSERT_TRUE(listFolder(dir.path(), "*.JPG;*.PCX", entries, error));
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_TRUE(entries[0].folder && entries[1].folder);
+    EXPECT_EQ(names(entries, true), (std::vector<std::string>{"sub", "sub.jpg.d"}));
+    EXPECT_EQ(names(entries, false), (std::vector<std::string>{"a.jpg", "b.PCX"}));
+
+    ASSERT_TRUE(listFolder(dir.path(), "*.*", entries, error));
+    EXPECT_EQ(names(entries, false), (std::vector<std::string>{"a.jpg", "b.PCX", "d.JPEG"}));
+
+    EXPECT_FALSE(listFolder(dir.path() / "missing", "*.*", entries, error));
+    EXPECT_TRUE(error);
+}
+
+TEST(Listing, ParentAndVolumeKinds)
+{
+    EXPECT_EQ(parentFolder("/a/b/"), "/a/");
+    EXPECT_EQ(parentFolder("/a/"), "/");
+    EXPECT_EQ(parentFolder("/"), "");
+    EXPECT_EQ(withSlash("/a//"), "/a/");
+    EXPECT_EQ(driveIcon(classifyVolume("ext4", "/")), 9);
+    EXPECT_EQ(driveIcon(classifyVolume("vfat", "/media/usb")), 6);
+    EXPECT_EQ(driveIcon(classifyVolume("nfs4", "/srv")), 10);
+    EXPECT_EQ(driveIcon(classifyVolume("iso9660", "/media/cd")), 12);
+    EXPECT_EQ(classifyVolume("tmpfs", "/tmp"), DriveKind::RamDisk);
+}
+
+TEST(Listing, TrailInsertsFoldersBelowTheirVolumeAndRemovesThemAgain)
+{
+    FolderTrail trail;
+    trail.setVolumes({{"/media/usb/", DriveKind::Removable}, {"/", DriveKind::Fixed}});
+    EXPECT_EQ(trail.folder(), "/"); // the first fixed volume
+    trail.enter("/Home/a/");
+    ASSERT_EQ(trail.entries().size(), 5u);
+    EXPECT_EQ(trail.folder(), "/Home/a/");
+    EXPECT_EQ(trail.entries()[size_t(trail.current())].depth, 3);
+
+    trail.enter("/home/A/b"); // existing prefixes are found regardless of case
+    EXPECT_EQ(trail.entries().size(), 6u);
+    EXPECT_EQ(trail.folder(), "/home/A/b/");
+
+    trail.up();
+    EXPECT_EQ(trail.folder(), "/Home/a/");
+    trail.choose(2); // the root volume: the folders below go
+    EXPECT_EQ(trail.entries().size(), 3u);
+    trail.up();
+    EXPECT_EQ(trail.current(), 0);
+
+    trail.enter("/media/usb/pics/");
+    EXPECT_EQ(trail.entries()[size_t(trail.current())].depth, 2);
+    trail.choose(0);
+    EXPECT_EQ(trail.entries().size(), 3u);
+    EXPECT_EQ(trail.folder(), "");
+}
+
+} // namespace
+} // namespace knetix::browser
