@@ -32,11 +32,12 @@ test-plain: build
 test-san: build-san
 	ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS)
 
-# The threaded parts (playback, the thumbnail worker) under ThreadSanitizer; only their test programs.
+# The threaded parts (playback, the thumbnail worker) and the export cancel path
+# under ThreadSanitizer; only their test programs.
 test-tsan:
 	cmake -S . -B $(BUILD_TSAN) -DCMAKE_BUILD_TYPE=Debug -DKNETIX_SANITIZE_THREAD=ON -DKNETIX_BENCH=OFF
 	cmake --build $(BUILD_TSAN) -j $(JOBS) --target knetix_app_tests knetix_filmstrip_tests knetix_browser_model_tests
-	TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan-qt.supp ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -R '^Playback|^windows.Filmstrip|^ThumbnailWorker'
+	TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan-qt.supp ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -R '^Playback|^windows.Filmstrip|^ThumbnailWorker|^ExportTest.Cancel'
 
 # Every fuzz target for FUZZ_SECONDS each, from seeds the program writes.
 test-fuzz:
