@@ -1,4 +1,5 @@
 #include "AppFixtures.h"
+#include "tests/common/Capture.h"
 
 #include "app/Batch.h"
 #include "app/FileNames.h"
@@ -13,20 +14,9 @@
 namespace knetix {
 namespace {
 
-using test::TempFolder;
+using test::capture;
 
-std::string capture(const std::string& command)
-{
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[65536];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            out.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return out;
-}
+using test::TempFolder;
 
 // Top-down rows without padding, as ffmpeg's rawvideo output has them.
 std::string topDown(const Bitmap24View& v)

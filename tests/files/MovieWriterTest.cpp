@@ -1,4 +1,5 @@
 #include "files/movie/MovieWriter.h"
+#include "tests/common/Capture.h"
 
 #include <gtest/gtest.h>
 
@@ -14,21 +15,9 @@
 namespace knetix {
 namespace {
 
-namespace fs = std::filesystem;
+using test::capture;
 
-// Runs a command and returns what it printed on standard output.
-std::string capture(const std::string& command)
-{
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[65536];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            out.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return out;
-}
+namespace fs = std::filesystem;
 
 // A bottom-up 24-bit frame whose content moves with k.
 struct Frame {
