@@ -989,12 +989,13 @@ QImage drawThumb()
     return asIndexed(image);
 }
 
-QImage drawIcon(int32_t id)
+QImage drawIcon(int32_t id, int32_t size)
 {
-    QImage image(skin::kIconSize, skin::kIconSize, QImage::Format_ARGB32);
+    QImage image(size, size, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(double(size) / skin::kIconSize, double(size) / skin::kIconSize);
     const QColor ink(40, 40, 44);
     p.setPen(symbolPen(ink, 1.5));
     switch (id) {

@@ -31,7 +31,9 @@ QImage drawDialog(const QString& title);
 QImage drawComboButton();
 QImage drawScrollBackground();
 QImage drawThumb();
-QImage drawIcon(int32_t id);
+// At `size` pixels square, the same drawing scaled (the program icon for the
+// desktop is also drawn large).
+QImage drawIcon(int32_t id, int32_t size = skin::kIconSize);
 
 QImage drawContactSheet(const std::vector<std::pair<std::string, QImage>>& pictures);
 QImage drawPanelPreview(const std::map<std::string, QImage>& pictures);

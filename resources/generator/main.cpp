@@ -1,6 +1,7 @@
 // Draws every picture of the skin from the layout table and writes them as PNG
 // files, a resource collection file listing them, a contact sheet, a preview
-// of the main panel and one of the filmstrip panel on its slider face.
+// of the main panel and one of the filmstrip panel on its slider face; and the
+// program icon at 256 x 256 for the desktop (not a resource).
 //
 //   knetix_artgen <output folder>
 
@@ -143,6 +144,9 @@ int main(int argc, char** argv)
     }
     qs << "</qresource>\n</RCC>\n";
     qrc.close();
+    // For the desktop's icon theme only; the program itself uses the 32 x 32 one.
+    if (!save(drawIcon(128, 256), dir.filePath("art/ICON_128_256.png")))
+        return 1;
 
     std::vector<std::pair<std::string, QImage>> sheet(out.pictures.begin(), out.pictures.end());
     if (!save(drawContactSheet(sheet), dir.filePath("contact-sheet.png")))
