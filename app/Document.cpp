@@ -1,6 +1,7 @@
 #include "app/Document.h"
 
 #include "files/archive/Archive.h"
+#include "engine/Blend.h"
 #include "engine/FullSizeRenderer.h"
 #include "files/container/Dib.h"
 #include "files/imagelib/ImExp.h"
@@ -234,6 +235,11 @@ Outcome Document::savePicture(const std::string& path, OutputSize size)
     if (ImExp_WriteFile(path, view) != ImExpStatus::Ok)
         return Outcome::failure(text(IDS_CANNOT_SAVE_FILE));
     return Outcome::success();
+}
+
+int64_t Document::movieFrames(int32_t speed) const
+{
+    return m_picture.hasPicture() ? onePassFrames(m_keys.count(), speed) : 0;
 }
 
 Outcome Document::exportMovie(const std::string& path, const MovieSettings& settings, int32_t speed,

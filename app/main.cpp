@@ -1,11 +1,14 @@
-// Knetix: until the window exists, the program runs scripts in batch mode.
+// Knetix: the program with its windows, or batch mode for scripts.
 
 #include "app/Batch.h"
+#include "app/ui/CKnetixApp.h"
 #include "files/imagelib/ImExp.h"
 #include "files/movie/MovieWriter.h"
 
 #include <cstring>
 #include <iostream>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv)
 {
@@ -18,7 +21,21 @@ int main(int argc, char** argv)
             std::cout << codec.id << '\t' << codec.displayName << '\n';
         return 0;
     }
-    std::cerr << "Aufruf: knetix --batch SKRIPT\n"
-                 "       knetix --list-codecs\n";
-    return 2;
+    knetix::ImExp_Initialize();
+    knetix::CKnetixApp app(argc, argv);
+    // Qt has taken its own options out by now.
+    std::vector<std::string> files;
+    const QStringList arguments = app.arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i].startsWith(QLatin1String("--"))) {
+            std::cerr << "Aufruf: knetix [DATEI]\n"
+                         "       knetix --batch SKRIPT\n"
+                         "       knetix --list-codecs\n";
+            return 2;
+        }
+        files.push_back(arguments[i].toStdString());
+    }
+    if (!app.initInstance(std::move(files)))
+        return 0;
+    return app.run();
 }

@@ -86,6 +86,12 @@ void CMWorking::postRepaint()
     QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
 }
 
+void CMWorking::showPreview(const QImage& preview)
+{
+    m_preview = preview;
+    repaint();
+}
+
 void CMWorking::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton || !m_document.tool()) {
@@ -172,6 +178,11 @@ void CMWorking::paintEvent(QPaintEvent* event)
         return;
     }
     const QRect pictureRect = toQRect(picture.pictureRect());
+    if (!m_preview.isNull()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(pictureRect, m_preview);
+        return;
+    }
     const int W = picture.width(), H = picture.height();
     // Stored bottom-up: view the rows as they lie and draw them turned over.
     const QImage stored(picture.displayedBits(), W, H, picture.stride(), QImage::Format_BGR888);

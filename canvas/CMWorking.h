@@ -4,6 +4,7 @@
 // presses, moves and the 10 ms stroke timer become the document's stroke
 // points; painting shows the displayed picture with the tool's circle.
 
+#include <QImage>
 #include <QPoint>
 #include <QTimer>
 #include <QWidget>
@@ -38,6 +39,10 @@ public:
 
     // Thread-safe: asks for a repaint from the playback worker.
     void postRepaint();
+    // A picture shown over the picture rectangle, scaled to it, instead of the
+    // working picture (a movie frame at the picture's own size); a null image
+    // ends it.
+    void showPreview(const QImage& preview);
 
 signals:
     // A stroke is about to begin (the owner stops playback).
@@ -64,6 +69,7 @@ private:
     int m_circleRadius = 0;
     int m_ticks = 0;
     int m_playbackPaints = 0;
+    QImage m_preview;
 };
 
 } // namespace knetix

@@ -88,16 +88,34 @@ OffsetCell* playbackStep(std::span<const std::unique_ptr<CMMask>> keys, CMMask& 
         from->cellCount() != blend.cellCount() || to->cellCount() != blend.cellCount())
         return nullptr;
 
-    const int32_t step = playbackStepSize(speed);
     state.nextKey = nextKey;
     state.phase = int32_t(clampTo(state.phase, 0, 64));
     blendFields(from->cells(), to->cells(), blend.cells(), blend.cellCount(), state.phase);
-    state.phase += step;
+    advancePhase(state, speed);
+    return blend.cells();
+}
+
+void advancePhase(PlaybackState& state, int32_t speed)
+{
+    state.phase += playbackStepSize(speed);
     if (state.phase > 64) {
         state.phase -= 64;
-        state.currentKey = nextKey;
+        state.currentKey = state.nextKey;
     }
-    return blend.cells();
+}
+
+int64_t onePassFrames(int32_t keyCount, int32_t speed)
+{
+    if (keyCount <= 0)
+        return 0;
+    PlaybackState state;
+    playbackBegin(state, 0);
+    for (int64_t frames = 1;; ++frames) {
+        state.nextKey = state.currentKey < keyCount - 1 ? state.currentKey + 1 : 0;
+        advancePhase(state, speed);
+        if (state.currentKey == 0 && state.nextKey == 0)
+            return frames;
+    }
 }
 
 } // namespace knetix

@@ -39,4 +39,12 @@ void playbackBegin(PlaybackState& state, int32_t playParameter);
 OffsetCell* playbackStep(std::span<const std::unique_ptr<CMMask>> keys, CMMask& blend,
                          PlaybackState& state, int32_t speed);
 
+// Moves the phase on by one step, carrying over into the pair that starts at
+// the next key.
+void advancePhase(PlaybackState& state, int32_t speed);
+
+// Frames of one pass from the first key through every key back to it, as a
+// movie export writes them.
+int64_t onePassFrames(int32_t keyCount, int32_t speed);
+
 } // namespace knetix

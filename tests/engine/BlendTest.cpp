@@ -99,6 +99,18 @@ TEST(BlendTest, LastKeyLoopsToTheFirstAndOneKeyBlendsWithItself)
         EXPECT_EQ(f.dx, 77);
 }
 
+TEST(BlendTest, OnePassCountsTheFramesAnExportWrites)
+{
+    // The counts the movie tests read back with ffprobe.
+    EXPECT_EQ(onePassFrames(2, 64), 9);
+    EXPECT_EQ(onePassFrames(3, 64), 13);
+    EXPECT_EQ(onePassFrames(3, 16), 49);
+    // One key blends with itself for one pair; speed 0 still moves one 64th.
+    EXPECT_EQ(onePassFrames(1, 64), 5);
+    EXPECT_EQ(onePassFrames(1, 0), 65);
+    EXPECT_EQ(onePassFrames(0, 64), 0);
+}
+
 TEST(BlendTest, MissingOrMismatchedKeysGiveNoFrame)
 {
     CMMask blend(3, 2);

@@ -1,0 +1,48 @@
+#pragma once
+// The application object: checks the screen, lets only one copy run, shows
+// the main frame with the start-up picture, loads the settings, runs the main
+// dialog and writes the settings back at the end.
+
+#include "app/ui/Settings.h"
+
+#include <QApplication>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QLockFile;
+
+namespace knetix {
+
+class CMainFrameWnd;
+
+// Why a screen is refused, or nothing: the work area must reach 640 x 480
+// and the screen must show more than 256 colours.
+std::optional<std::string> screenRefusal(int workRight, int workBottom, int bitsPerPixel);
+
+class CKnetixApp : public QApplication {
+    Q_OBJECT
+public:
+    CKnetixApp(int& argc, char** argv);
+    ~CKnetixApp() override;
+
+    // Start-up; false ends the program at once (a second copy, an unsuitable
+    // screen, missing artwork).
+    bool initInstance(std::vector<std::string> filesToOpen);
+    // Runs until the main dialog ends, then writes the settings.
+    int run();
+
+    ValueSettings& values() { return m_values; }
+
+private:
+    void exitInstance();
+
+    ValueSettings m_values;
+    std::unique_ptr<QSettings> m_settings;
+    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<CMainFrameWnd> m_frame;
+};
+
+} // namespace knetix

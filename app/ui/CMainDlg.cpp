@@ -1,0 +1,687 @@
+#include "app/ui/CMainDlg.h"
+
+#include "app/FileNames.h"
+#include "app/ProgramFiles.h"
+#include "app/ui/CCompressorDlg.h"
+#include "browser/FileDialogs.h"
+#include "browser/MessageBox.h"
+#include "canvas/CMWorking.h"
+#include "keys/CMKeys.h"
+#include "skin/CFilmPanelDlg.h"
+#include "skin/CSliderButton.h"
+#include "skin/CSplashDlg.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QProgressBar>
+#include <QResizeEvent>
+
+namespace knetix {
+
+namespace {
+
+QString qs(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+QString stringText(int32_t id)
+{
+    return qs(loadString(id));
+}
+
+// The folder part of a full path, ending in "/".
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool endsWithNoCase(const std::string& text, std::string_view suffix)
+{
+    if (text.size() < suffix.size())
+        return false;
+    for (size_t i = 0; i < suffix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[text.size() - suffix.size() + i])) !=
+            std::tolower(static_cast<unsigned char>(suffix[i])))
+            return false;
+    return true;
+}
+
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+int32_t execMenu(QMenu& menu, QPoint at)
+{
+    // Right-aligned to the pointer.
+    const QAction* chosen = menu.exec(at - QPoint(menu.sizeHint().width(), 0));
+    return chosen ? chosen->data().toInt() : 0;
+}
+
+bool openUrl(const QUrl& url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+std::optional<MovieSettings> chooseCompressor(const MovieSettings& last, QWidget* parent)
+{
+    CCompressorDlg dialog(last, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.settings();
+}
+
+} // namespace
+
+// While playing, every click only ends the playback, as if the dialog held
+// the mouse; while a movie is written, clicks do nothing and a key cancels.
+class InputGate : public QObject {
+public:
+    enum class Mode { Playback, Export };
+    InputGate(Mode mode, std::function<void()> stop) : m_mode(mode), m_stop(std::move(stop))
+    {
+        qApp->installEventFilter(this);
+    }
+    ~InputGate() override { qApp->removeEventFilter(this); }
+    Mode mode() const { return m_mode; }
+    bool keyPressed() const { return m_keyPressed; }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+            return true;
+        case QEvent::MouseButtonRelease:
+            if (m_mode == Mode::Playback && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+                stop();
+            return true;
+        case QEvent::KeyPress:
+            if (m_mode == Mode::Export) {
+                m_keyPressed = true;
+                return true;
+            }
+            return false;
+        case QEvent::ApplicationDeactivate:
+            if (m_mode == Mode::Playback)
+                stop();
+            return false;
+        default:
+            return false;
+        }
+    }
+
+private:
+    void stop()
+    {
+        if (m_stop)
+            std::exchange(m_stop, {})(); // may delete this gate
+    }
+
+    Mode m_mode;
+    std::function<void()> m_stop;
+    bool m_keyPressed = false;
+};
+
+CMainDlg::CMainDlg(ValueSettings& values, QSettings* settings, QWidget* parent)
+    : CSkinDlg(parent), m_values(values), m_settings(settings),
+      m_document(std::make_unique<Document>(skin::kCanvas.width, skin::kCanvas.height)),
+      m_menuChooser(&execMenu), m_urlOpener(&openUrl), m_compressorChooser(&chooseCompressor)
+{
+    const std::string programFolder = knetix::programFolder();
+    if (m_settings)
+        m_folders = loadFolders(*m_settings, programFolder);
+    else
+        m_folders.fill(programFolder);
+    m_document->setToolSettings(m_values.tool, m_values.scale);
+}
+
+CMainDlg::~CMainDlg()
+{
+    m_gate.reset();
+    m_document->stopPlayback();
+    rememberToolSettings();
+    writeFolders();
+    // Both windows refer to the document.
+    delete m_canvas;
+    delete m_strip;
+    m_canvas = nullptr;
+    m_strip = nullptr;
+}
+
+bool CMainDlg::initDialog()
+{
+    if (!CSkinDlg::initDialog())
+        return false;
+    m_canvas = new CMWorking(*m_document, this);
+    m_canvas->setFocusPolicy(Qt::StrongFocus);
+    m_canvas->setGeometry(canvasRect());
+    m_canvas->show();
+    followFocus(m_canvas);
+    // A stroke starts by making the Deformation position permanent.
+    connect(m_canvas, &CMWorking::strokeBegins, this, [this] {
+        stopPlayback();
+        m_document->prepareForEditing(true);
+        syncSliders();
+    });
+
+    m_strip = new CMKeys(*m_document, filmPanel());
+    m_strip->move(skin::kKeyStrip.x, skin::kKeyStrip.y);
+    m_strip->setFocusPolicy(Qt::StrongFocus);
+    m_strip->show();
+    followFocus(m_strip);
+    connect(m_strip, &CMKeys::keysChanged, this, [this] {
+        syncSliders();
+        m_canvas->update();
+    });
+
+    m_progress = new QProgressBar(this);
+    m_progress->setFormat(QStringLiteral("Bild %v von %m"));
+    m_progress->setAlignment(Qt::AlignCenter);
+    m_progress->setStyleSheet(QStringLiteral(
+        "QProgressBar { background: #202020; color: white; border: 1px solid #808080; }"
+        "QProgressBar::chunk { background: #3a6ea5; }"));
+    m_progress->hide();
+
+    refreshToolButtons();
+    for (CSliderButton* s : {filmPanel()->deformation(), filmPanel()->power(), filmPanel()->speed()}) {
+        s->setRange(0, Document::kSliderMax);
+        s->setValue(Document::kSliderMax);
+    }
+    return true;
+}
+
+int CMainDlg::runModal()
+{
+    if (!initDialog())
+        return IDCANCEL;
+    return exec();
+}
+
+QRect CMainDlg::canvasRect() const
+{
+    const QPoint origin = panelOriginFor(size());
+    return QRect(origin.x() + skin::kCanvas.x, origin.y() + skin::kCanvas.y, skin::kCanvas.width,
+                 skin::kCanvas.height);
+}
+
+void CMainDlg::resizeEvent(QResizeEvent* event)
+{
+    CSkinDlg::resizeEvent(event);
+    if (m_canvas)
+        m_canvas->setGeometry(canvasRect());
+}
+
+void CMainDlg::recentre()
+{
+    CSkinDlg::recentre();
+    if (m_canvas)
+        m_canvas->setGeometry(canvasRect());
+}
+
+bool CMainDlg::playing() const
+{
+    return m_document->playing();
+}
+
+// ---- commands ----
+
+void CMainDlg::command(int id)
+{
+    for (ToolKind kind : kToolKindsByNameOrder)
+        if (toolCommandId(kind) == id) {
+            selectTool(kind);
+            return;
+        }
+    switch (id) {
+    case IDC_OPEN_PROJECT:
+        openProject();
+        break;
+    case IDC_OPEN_PICTURE:
+        openPicture();
+        break;
+    case IDC_SAVE_PROJECT:
+        if (checkPicture())
+            saveProjectDialog();
+        break;
+    case IDC_SAVE_AVI:
+        saveAvi();
+        break;
+    case IDC_SCAN:
+        if (askToSave())
+            notYetAvailable("Das Scannen");
+        break;
+    case IDC_PRINT:
+        if (checkPicture())
+            notYetAvailable("Das Drucken");
+        break;
+    case IDC_SAVE_PICTURE:
+        savePicture();
+        break;
+    case IDC_HELP:
+        openDocument(helpFilePath());
+        break;
+    case IDC_ABOUT:
+        about();
+        break;
+    case IDC_HOME_PAGE:
+        openDocument(homePageFilePath());
+        break;
+    case IDC_CLOSE:
+        if (askToSave())
+            done(IDOK);
+        break;
+    case IDC_OPTIONS:
+        optionsMenu();
+        break;
+    case IDC_SMALL:
+        selectSize(kDivisorSmall);
+        break;
+    case IDC_MEDIUM:
+        selectSize(kDivisorMedium);
+        break;
+    case IDC_LARGE:
+        selectSize(kDivisorLarge);
+        break;
+    case ID_OPTIONS_SCREEN_SIZE:
+        m_values.screen = m_values.screen == 0 ? 1 : 0;
+        break;
+    case ID_OPTIONS_SELECT_SOURCE:
+        notYetAvailable("Die Auswahl des Scanners");
+        break;
+    default:
+        CSkinDlg::command(id);
+        break;
+    }
+}
+
+void CMainDlg::notYetAvailable(const char* what)
+{
+    showMessage(this, QString::fromUtf8(what) + QStringLiteral(" ist in dieser Version noch nicht möglich."),
+                MessageKind::Information);
+}
+
+void CMainDlg::report(const Outcome& outcome)
+{
+    // A cancelled command carries no text.
+    if (!outcome.message.empty())
+        showMessage(this, qs(outcome.message), MessageKind::Warning);
+}
+
+// ---- tools and sizes ----
+
+void CMainDlg::selectTool(ToolKind kind)
+{
+    m_document->selectTool(kind);
+    m_canvas->toolChanged();
+    syncSliders();
+    rememberToolSettings();
+}
+
+void CMainDlg::selectSize(int32_t divisor)
+{
+    if (m_document->toolDivisor() == divisor)
+        return;
+    m_document->selectSize(divisor);
+    showToolState();
+    m_canvas->toolChanged();
+    syncSliders();
+    rememberToolSettings();
+}
+
+void CMainDlg::refreshToolButtons()
+{
+    m_document->refreshToolButtons();
+    showToolState();
+    m_canvas->toolChanged();
+    syncSliders();
+}
+
+void CMainDlg::showToolState()
+{
+    const int32_t divisor = m_document->toolDivisor();
+    setSizeDown(divisor == kDivisorSmall    ? IDC_SMALL
+                : divisor == kDivisorMedium ? IDC_MEDIUM
+                : divisor == kDivisorLarge  ? IDC_LARGE
+                                            : 0);
+    const auto kind = toolKindFromName(m_document->toolName());
+    setToolDown(kind && m_document->tool() ? toolCommandId(*kind) : 0);
+}
+
+void CMainDlg::rememberToolSettings()
+{
+    m_values.tool = m_document->toolName().empty() ? m_values.tool : m_document->toolName();
+    m_values.scale = m_document->toolDivisor();
+}
+
+// ---- sliders ----
+
+void CMainDlg::syncSliders()
+{
+    if (!filmPanel())
+        return;
+    filmPanel()->deformation()->setValue(m_document->deformation());
+    filmPanel()->speed()->setValue(m_document->speed());
+    if (m_document->tool())
+        filmPanel()->power()->setValue(m_document->power());
+}
+
+void CMainDlg::sliderChanged(int, int)
+{
+    // Whichever slider differs from the position last seen is the one that moved.
+    const int deformation = filmPanel()->deformation()->value();
+    const int speed = filmPanel()->speed()->value();
+    const int power = filmPanel()->power()->value();
+    if (deformation != m_document->deformation()) {
+        stopPlayback();
+        m_document->setDeformation(deformation);
+        m_canvas->repaint();
+        return;
+    }
+    if (speed != m_document->speed()) {
+        m_document->setSpeed(speed);
+        return;
+    }
+    if (m_document->tool() && power != m_document->power())
+        m_document->setPower(power);
+}
+
+// ---- playback ----
+
+void CMainDlg::playOrStop()
+{
+    if (playing()) {
+        stopPlayback();
+        return;
+    }
+    if (!m_document->picture().hasPicture())
+        return;
+    m_document->prepareForEditing(true);
+    syncSliders();
+    CMWorking* canvas = m_canvas;
+    if (!m_document->play([canvas] { canvas->postRepaint(); }))
+        return;
+    m_gate = std::make_unique<InputGate>(InputGate::Mode::Playback, [this] { stopPlayback(); });
+    setFocus(Qt::OtherFocusReason);
+}
+
+void CMainDlg::stopPlayback()
+{
+    if (m_gate && m_gate->mode() == InputGate::Mode::Playback)
+        m_gate.reset();
+    if (m_document->playing()) {
+        m_document->stopPlayback();
+        m_canvas->update();
+    }
+}
+
+void CMainDlg::showFilmstrip()
+{
+    if (filmPanel()->leftScroll()->isVisible())
+        m_strip->show();
+}
+
+void CMainDlg::hideFilmstrip()
+{
+    if (m_strip->isVisible())
+        m_strip->hide();
+}
+
+void CMainDlg::filmstripBack()
+{
+    m_strip->scrollBack();
+}
+
+void CMainDlg::filmstripForward()
+{
+    m_strip->scrollForward();
+}
+
+// ---- ending ----
+
+void CMainDlg::reject()
+{
+    // Escape first only ends a playback.
+    if (playing()) {
+        stopPlayback();
+        return;
+    }
+    if (askToSave())
+        done(IDCANCEL);
+}
+
+void CMainDlg::done(int result)
+{
+    m_gate.reset();
+    m_document->stopPlayback();
+    rememberToolSettings();
+    writeFolders();
+    CSkinDlg::done(result);
+}
+
+void CMainDlg::writeFolders()
+{
+    if (m_settings)
+        saveFolders(*m_settings, m_folders);
+}
+
+// ---- prompts ----
+
+bool CMainDlg::askToSave()
+{
+    if (!m_document->modified())
+        return true;
+    switch (askYesNoCancel(this, stringText(IDS_ASK_SAVE_PROJECT))) {
+    case Answer::Cancel:
+        return false;
+    case Answer::No:
+        return true;
+    case Answer::Yes:
+        // A save that was cancelled or failed keeps the work and ends the command.
+        return saveProjectDialog();
+    }
+    return false;
+}
+
+bool CMainDlg::checkPicture()
+{
+    if (m_document->picture().hasPicture())
+        return true;
+    showMessage(this, stringText(IDS_NO_PICTURE), MessageKind::Notice);
+    return false;
+}
+
+void CMainDlg::storeSaveFolder(FolderSlot slot, const std::string& path)
+{
+    m_folders[slot] = folderOf(path);
+}
+
+// ---- projects ----
+
+void CMainDlg::workReplaced()
+{
+    m_canvas->pictureChanged();
+    showToolState();
+    m_canvas->toolChanged();
+    syncSliders();
+    rememberToolSettings();
+    m_strip->update();
+    update();
+}
+
+void CMainDlg::openProject()
+{
+    if (!askToSave())
+        return;
+    stopPlayback();
+    CProjectOpenDlg dialog(QStringLiteral("Unbennant.knx"), qs(m_folders[ProjOpen]),
+                           QStringLiteral("Knetix-Datei (*.knx)|*.knx|"), this);
+    if (dialog.runModal() != 1)
+        return;
+    m_folders[ProjOpen] = dialog.currentFolder();
+    WaitCursor wait;
+    const Outcome outcome = m_document->openProject(dialog.resultPath());
+    if (outcome)
+        workReplaced();
+    report(outcome);
+}
+
+bool CMainDlg::saveProjectDialog()
+{
+    stopPlayback();
+    CProjectSaveDlg dialog(QStringLiteral("unbennant.knx"), qs(m_folders[ProjSave]),
+                           QStringLiteral("Knetix-Datei (*.KNX)|*.KNX|"), this);
+    if (dialog.runModal() != 1)
+        return false;
+    const std::string path =
+        completeFileName(dialog.currentFolder() + dialog.resultName(), dialog.resultPattern());
+    storeSaveFolder(ProjSave, path);
+    WaitCursor wait;
+    const Outcome outcome = m_document->saveProject(path);
+    report(outcome);
+    return outcome.ok;
+}
+
+// ---- pictures ----
+
+void CMainDlg::openPicture()
+{
+    if (!askToSave())
+        return;
+    stopPlayback();
+    CPictureOpenDlg dialog(stringText(IDS_DEFAULT_FILE_NAME), qs(m_folders[PicOpen]),
+                           stringText(IDS_FILTER_OPEN_PICTURE), this);
+    if (dialog.runModal() != 1)
+        return;
+    m_folders[PicOpen] = dialog.currentFolder();
+    WaitCursor wait;
+    const Outcome outcome = m_document->openPicture(dialog.resultPath());
+    if (outcome)
+        workReplaced();
+    report(outcome);
+}
+
+void CMainDlg::savePicture()
+{
+    if (!checkPicture())
+        return;
+    stopPlayback();
+    CPictureSaveDlg dialog(stringText(IDS_DEFAULT_FILE_NAME), qs(m_folders[PicSave]),
+                           stringText(IDS_FILTER_SAVE_PICTURE), this);
+    if (dialog.runModal() != 1)
+        return;
+    const std::string path =
+        completeFileName(dialog.currentFolder() + dialog.resultName(), dialog.resultPattern());
+    storeSaveFolder(PicSave, path);
+    WaitCursor wait;
+    report(m_document->savePicture(path, m_values.screenSize() ? OutputSize::Screen : OutputSize::Own));
+}
+
+void CMainDlg::openFile(const std::string& path)
+{
+    stopPlayback();
+    WaitCursor wait;
+    const Outcome outcome =
+        endsWithNoCase(path, ".knx") ? m_document->openProject(path) : m_document->openPicture(path);
+    if (outcome)
+        workReplaced();
+    report(outcome);
+}
+
+// ---- movies ----
+
+void CMainDlg::saveAvi()
+{
+    if (!checkPicture())
+        return;
+    stopPlayback();
+    CAviSaveDlg dialog(QStringLiteral("unbennant.avi"), qs(m_folders[AviSave]),
+                       QStringLiteral("Microsoft Avi-datei (*.AVI)|*.AVI|"), this);
+    if (dialog.runModal() != 1)
+        return;
+    const std::string path =
+        completeFileName(dialog.currentFolder() + dialog.resultName(), dialog.resultPattern());
+    storeSaveFolder(AviSave, path);
+    const auto settings = m_compressorChooser(m_movieSettings, this);
+    if (!settings)
+        return;
+    m_movieSettings = *settings;
+
+    const int32_t speed = m_document->speed();
+    const OutputSize size = m_values.screenSize() ? OutputSize::Screen : OutputSize::Own;
+    const QRect canvas = canvasRect();
+    m_progress->setGeometry(canvas.left() + 24, canvas.bottom() - 40, canvas.width() - 48, 22);
+    m_progress->setRange(0, int(std::min<int64_t>(m_document->movieFrames(speed), 1 << 30)));
+    m_progress->setValue(0);
+    m_progress->show();
+    m_progress->raise();
+
+    WaitCursor wait;
+    m_gate = std::make_unique<InputGate>(InputGate::Mode::Export, nullptr);
+    MovieExportCallbacks callbacks;
+    callbacks.frameWritten = [this, size](int32_t frame, const Bitmap24View& view) {
+        m_progress->setValue(frame + 1);
+        if (size == OutputSize::Screen) {
+            m_canvas->repaint(); // the canvas shows the frame just written
+        } else {
+            const QImage stored(view.bits, view.width, view.height, view.stride, QImage::Format_BGR888);
+            m_canvas->showPreview(stored.mirrored(false, true));
+        }
+    };
+    callbacks.cancelled = [this] {
+        // Keep the windows alive; any key ends the export.
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        return m_gate && m_gate->keyPressed();
+    };
+    const Outcome outcome = m_document->exportMovie(path, m_movieSettings, speed, size, callbacks);
+    m_gate.reset();
+    m_canvas->showPreview(QImage());
+    m_progress->hide();
+    m_canvas->update();
+    if (!outcome.ok && !outcome.message.empty())
+        showMessage(this, qs(outcome.message), MessageKind::Warning);
+}
+
+// ---- menu, help, about ----
+
+void CMainDlg::optionsMenu()
+{
+    const MenuResource* resource = loadMenu(IDR_MAIN_MENU);
+    if (!resource || resource->popups.empty())
+        return;
+    QMenu menu(this);
+    for (const MenuItem& item : resource->popups[0].items) {
+        QAction* action = menu.addAction(qs(item.text));
+        action->setData(item.id);
+        if (item.id == ID_OPTIONS_SCREEN_SIZE) {
+            action->setCheckable(true);
+            action->setChecked(m_values.screenSize());
+        }
+    }
+    const int32_t chosen = m_menuChooser(menu, QCursor::pos());
+    if (chosen != 0)
+        command(chosen);
+}
+
+void CMainDlg::openDocument(const std::string& path)
+{
+    if (!m_urlOpener(QUrl::fromLocalFile(qs(path))))
+        showMessage(this, stringText(IDS_NO_BROWSER), MessageKind::Error);
+}
+
+void CMainDlg::about()
+{
+    auto* splash = new CSplashDlg(this);
+    splash->show();
+    splash->raise();
+    splash->activateWindow();
+}
+
+} // namespace knetix

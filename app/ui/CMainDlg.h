@@ -1,0 +1,127 @@
+#pragma once
+// The main dialog: the owner of the open work. It puts the canvas and the
+// filmstrip on the skin and turns every button, slider, menu entry and panel
+// event into a command on the document, with the file dialogs, messages,
+// playback and movie export around it.
+
+#include "app/Document.h"
+#include "app/ui/CSkinDlg.h"
+#include "app/ui/Settings.h"
+#include "resources/Strings.h"
+
+#include <QPointer>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QMenu;
+class QProgressBar;
+class QSettings;
+
+namespace knetix {
+
+class CMKeys;
+class CMWorking;
+class CSplashDlg;
+class InputGate;
+
+class CMainDlg : public CSkinDlg {
+    Q_OBJECT
+public:
+    // Shows a popup menu at a screen point and returns the chosen command, or 0.
+    using MenuChooser = std::function<int32_t(QMenu& menu, QPoint globalPos)>;
+    // Opens a document in the desktop's browser; false when there is none.
+    using UrlOpener = std::function<bool(const QUrl& url)>;
+    // The compressor choice for a movie; nothing when cancelled.
+    using CompressorChooser = std::function<std::optional<MovieSettings>(const MovieSettings& last, QWidget* parent)>;
+
+    // `values` are the program's settings, which the dialog changes (tool,
+    // size, output size); `settings`, if given, holds the last-used folders.
+    CMainDlg(ValueSettings& values, QSettings* settings, QWidget* parent = nullptr);
+    ~CMainDlg() override;
+
+    // Sets everything up and runs the dialog; IDCANCEL at once when the skin
+    // cannot be loaded.
+    int runModal();
+    // The set-up alone: the skin, the canvas, the filmstrip and the tool
+    // named by the settings.
+    bool initDialog();
+
+    Document& document() { return *m_document; }
+    CMWorking* canvas() const { return m_canvas; }
+    CMKeys* filmstrip() const { return m_strip; }
+    const Folders& folders() const { return m_folders; }
+    const ValueSettings& values() const { return m_values; }
+    QRect canvasRect() const;
+    bool playing() const;
+    // Frames of the last movie export shown so far, and the progress display.
+    QProgressBar* progress() const { return m_progress; }
+
+    void command(int id) override;
+    void recentre() override;
+    // A file named on the command line: a project (.knx) or a picture.
+    void openFile(const std::string& path);
+
+    // Tests and the program put their own choosers in place.
+    void setMenuChooser(MenuChooser chooser) { m_menuChooser = std::move(chooser); }
+    void setUrlOpener(UrlOpener opener) { m_urlOpener = std::move(opener); }
+    void setCompressorChooser(CompressorChooser chooser) { m_compressorChooser = std::move(chooser); }
+
+    // The stop half of Play: joins the worker and shows the active key.
+    void stopPlayback();
+    // The file commands' steps, for the commands and for the tests.
+    bool askToSave();
+    bool saveProjectDialog();
+
+    void done(int result) override;
+
+protected:
+    void sliderChanged(int position, int controlId) override;
+    void playOrStop() override;
+    void showFilmstrip() override;
+    void hideFilmstrip() override;
+    void filmstripBack() override;
+    void filmstripForward() override;
+    void reject() override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void selectTool(ToolKind kind);
+    void selectSize(int32_t divisor);
+    void refreshToolButtons();
+    void showToolState();
+    void syncSliders();
+    void workReplaced();
+    bool checkPicture();
+    void openProject();
+    void openPicture();
+    void savePicture();
+    void saveAvi();
+    void optionsMenu();
+    void openDocument(const std::string& path);
+    void about();
+    void notYetAvailable(const char* what);
+    void report(const Outcome& outcome);
+    void storeSaveFolder(FolderSlot slot, const std::string& path);
+    void rememberToolSettings();
+    void writeFolders();
+
+    ValueSettings& m_values;
+    QSettings* m_settings;
+    Folders m_folders;
+    // The windows below refer to the document; they are deleted before it.
+    std::unique_ptr<Document> m_document;
+    CMWorking* m_canvas = nullptr;
+    CMKeys* m_strip = nullptr;
+    QProgressBar* m_progress = nullptr;
+    std::unique_ptr<InputGate> m_gate;
+    MovieSettings m_movieSettings;
+    MenuChooser m_menuChooser;
+    UrlOpener m_urlOpener;
+    CompressorChooser m_compressorChooser;
+    bool m_foldersWritten = false;
+};
+
+} // namespace knetix

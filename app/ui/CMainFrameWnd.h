@@ -1,0 +1,54 @@
+#pragma once
+// The main frame: a black window over the whole screen that runs the main
+// dialog for the program's life and closes when it ends.
+
+#include "app/ui/Settings.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+class QScreen;
+
+namespace knetix {
+
+class CMainDlg;
+class CSplashDlg;
+
+class CMainFrameWnd : public QWidget {
+    Q_OBJECT
+public:
+    CMainFrameWnd(ValueSettings& values, QSettings* settings);
+    ~CMainFrameWnd() override;
+
+    // Files to open once the main dialog is up.
+    void setFilesToOpen(std::vector<std::string> files) { m_files = std::move(files); }
+    // The start-up picture stays above the main dialog until it goes.
+    void setSplash(CSplashDlg* splash);
+
+    // Runs the main dialog; the frame closes when it ends. Returns its result.
+    int runMainDialog();
+    CMainDlg* mainDialog() const { return m_dialog; }
+    // After a change of the screen's size: everything centred again.
+    void recentre();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void watchScreen(QScreen* screen);
+
+    ValueSettings& m_values;
+    QSettings* m_settings;
+    std::vector<std::string> m_files;
+    CMainDlg* m_dialog = nullptr; // while it runs
+    QPointer<CSplashDlg> m_splash;
+};
+
+// Puts a top-level window over the whole of its screen.
+void coverScreen(QWidget* window);
+
+} // namespace knetix
