@@ -1,0 +1,511 @@
+// The main dialog driven from end to end, headless: the skin's buttons, the
+// file dialogs, the sliders, playback, the Options menu and the prompts.
+
+#include "app/ui/CKnetixApp.h"
+#include "app/ui/CMainDlg.h"
+#include "browser/FileDialogParts.h"
+#include "browser/FileDialogs.h"
+#include "browser/MessageBox.h"
+#include "canvas/CMWorking.h"
+#include "keys/CMKeys.h"
+#include "resources/SkinLayout.h"
+#include "skin/CFilmPanelDlg.h"
+#include "skin/CSliderButton.h"
+#include "tests/common/Capture.h"
+#include "tests/common/TestPictures.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+#include <deque>
+#include <filesystem>
+
+namespace knetix {
+
+namespace {
+
+// Acts on the next modal dialog of type D as soon as it is up; one that never
+// gets an answer is cancelled after a few seconds so that a failing test ends.
+template <class D>
+void onNextModal(std::function<void(D*)> act)
+{
+    auto* timer = new QTimer;
+    auto ticks = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, act, ticks] {
+        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            act(d);
+        } else if (++*ticks > 1000) {
+            timer->stop();
+            timer->deleteLater();
+            if (auto* any = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                any->reject();
+        }
+    });
+    timer->start(5);
+}
+
+// Types a name into a file dialog's name box and presses OK.
+template <class D>
+void answerFileDialog(const std::string& name)
+{
+    onNextModal<D>([name](D* d) {
+        d->nameEdit()->setText(QString::fromStdString(name));
+        d->ok();
+    });
+}
+
+template <class D>
+void cancelFileDialog()
+{
+    onNextModal<D>([](D* d) { d->cancel(); });
+}
+
+} // namespace
+
+class MainDlgTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::TempFolder> m_folder;
+    std::unique_ptr<QSettings> m_settings;
+    ValueSettings m_values;
+    std::unique_ptr<CMainDlg> m_dlg;
+    std::string m_picture;
+
+    // Messages shown, and the answers (1 yes, 0 no, -1 cancel) given to questions.
+    QStringList m_messages;
+    std::deque<int> m_answers;
+    std::vector<QUrl> m_opened;
+    bool m_browserThere = true;
+    int32_t m_menuAnswer = 0;
+    std::vector<std::pair<int32_t, bool>> m_menuShown; // id, checked
+
+    CMainDlg& dlg() { return *m_dlg; }
+    Document& doc() { return m_dlg->document(); }
+    QWindow* window() { return m_dlg->windowHandle(); }
+    CFilmPanelDlg* panel() { return m_dlg->filmPanel(); }
+
+    void makeDialog()
+    {
+        m_dlg = std::make_unique<CMainDlg>(m_values, m_settings.get());
+        m_dlg->setUrlOpener([this](const QUrl& url) {
+            m_opened.push_back(url);
+            return m_browserThere;
+        });
+        m_dlg->setMenuChooser([this](QMenu& menu, QPoint) {
+            m_menuShown.clear();
+            for (const QAction* a : menu.actions())
+                m_menuShown.emplace_back(a->data().toInt(), a->isChecked());
+            return m_menuAnswer;
+        });
+        m_dlg->setCompressorChooser([](const MovieSettings&, QWidget*) {
+            MovieSettings s;
+            s.codec = "mjpeg";
+            return std::optional<MovieSettings>(s);
+        });
+        QVERIFY(m_dlg->initDialog());
+        m_dlg->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
+    }
+
+    // The middle of a control's picture, in dialog coordinates.
+    QPoint centreOf(int id)
+    {
+        const QWidget* c = m_dlg->control(id);
+        for (const skin::ControlLayout& l : skin::mainPanelControls())
+            if (l.id == id)
+                return c->geometry().topLeft() + QPoint(l.width / 2, l.height / 2);
+        return c->geometry().center();
+    }
+    void click(int id)
+    {
+        QTest::mouseClick(window(), Qt::LeftButton, {}, centreOf(id));
+        QCoreApplication::processEvents(); // the command is posted
+    }
+    QPoint canvasPoint(int x, int y) { return m_dlg->canvasRect().topLeft() + QPoint(x, y); }
+    void stroke(QPoint from, QPoint to)
+    {
+        QTest::mousePress(window(), Qt::LeftButton, {}, canvasPoint(from.x(), from.y()));
+        for (int i = 1; i <= 8; ++i)
+            QTest::mouseMove(window(), canvasPoint(from.x() + (to.x() - from.x()) * i / 8,
+                                                   from.y() + (to.y() - from.y()) * i / 8));
+        QTest::qWait(30);
+        QTest::mouseRelease(window(), Qt::LeftButton, {}, canvasPoint(to.x(), to.y()));
+    }
+    // 1 when the button is down, with or without the focus picture.
+    int toolState(int id)
+    {
+        const int s = m_dlg->toolButton(id)->state();
+        return s == skin::StateDown || s == skin::StateDownFocus ? 1 : 0;
+    }
+    std::vector<int> toolStates()
+    {
+        std::vector<int> s;
+        for (int id = IDC_DRILL; id <= IDC_BRUSH; ++id)
+            s.push_back(toolState(id));
+        return s;
+    }
+    void openTestPicture()
+    {
+        answerFileDialog<CPictureOpenDlg>("grid.bmp");
+        click(IDC_OPEN_PICTURE);
+        QVERIFY(doc().picture().hasPicture());
+    }
+
+private slots:
+    void init()
+    {
+        m_folder = std::make_unique<test::TempFolder>("maindlg");
+        m_picture = test::writeGridPicture(*m_folder, "grid.bmp", 300, 200);
+        QVERIFY(!m_picture.empty());
+        const std::string folder = m_folder->path().string() + "/";
+        m_settings = std::make_unique<QSettings>(QString::fromStdString(*m_folder / "knetix.ini"), QSettings::IniFormat);
+        for (const char* key : kFolderKeys)
+            m_settings->setValue(QStringLiteral("PATH/") + QLatin1String(key), QString::fromStdString(folder));
+        m_values = ValueSettings{};
+        m_messages.clear();
+        m_answers.clear();
+        m_opened.clear();
+        m_browserThere = true;
+        m_menuAnswer = 0;
+        setMessageHandler([this](QWidget*, const QString& text, MessageKind kind) {
+            m_messages << text;
+            if (kind != MessageKind::Question && kind != MessageKind::YesNoCancel)
+                return 1;
+            if (m_answers.empty())
+                return -1;
+            const int a = m_answers.front();
+            m_answers.pop_front();
+            return a;
+        });
+        makeDialog();
+    }
+    void cleanup()
+    {
+        m_dlg.reset();
+        setMessageHandler({});
+        m_settings.reset();
+        m_folder.reset();
+    }
+
+    void firstStartHasNoTool()
+    {
+        // Defaults: no tool, Medium, screen size on, folders from the settings.
+        QVERIFY(!doc().tool());
+        QCOMPARE(toolStates(), std::vector<int>(7, 0));
+        QCOMPARE(toolState(IDC_MEDIUM), 1);
+        QCOMPARE(toolState(IDC_SMALL), 0);
+        QCOMPARE(dlg().folders()[PicOpen], m_folder->path().string() + "/");
+
+        // No picture: the save commands ask for one and do nothing else.
+        click(IDC_SAVE_PROJECT);
+        click(IDC_SAVE_PICTURE);
+        click(IDC_SAVE_AVI);
+        QCOMPARE(m_messages.size(), 3);
+        QCOMPARE(m_messages[0], QString::fromUtf8(loadString(IDS_NO_PICTURE)));
+
+        // With a picture and still no tool, the canvas ignores strokes.
+        openTestPicture();
+        stroke({100, 100}, {140, 120});
+        QVERIFY(!doc().modified());
+        QCOMPARE(dlg().canvas()->strokeTicks(), 0);
+    }
+
+    void endToEnd()
+    {
+        openTestPicture();
+        QCOMPARE(doc().keys().count(), 2);
+
+        click(IDC_HOOK);
+        QCOMPARE(doc().toolName(), std::string("move"));
+        QCOMPARE(toolState(IDC_HOOK), 1);
+        QCOMPARE(dlg().toolIndex(), 0);
+        click(IDC_LARGE);
+        QCOMPARE(doc().toolDivisor(), kDivisorLarge);
+        QCOMPARE(doc().tool()->radius(), 236 / 4); // the working picture is 354 x 236
+        QCOMPARE(toolState(IDC_LARGE), 1);
+        QCOMPARE(toolState(IDC_MEDIUM), 0);
+
+        const auto before = test::activeField(doc());
+        stroke({150, 100}, {200, 110});
+        QVERIFY(doc().modified());
+        QVERIFY(test::activeField(doc()) != before);
+
+        // Append a key: Activate on the empty cell after the last key.
+        dlg().filmstrip()->setMenuChooser([](const std::vector<MenuItem>&, QPoint) { return ID_KEY_ACTIVATE; });
+        const QPoint emptyCell = dlg().filmstrip()->mapTo(m_dlg.get(), QPoint(2 * 80 + 30, 30));
+        QTest::mouseClick(window(), Qt::LeftButton, {}, emptyCell);
+        QCOMPARE(doc().keys().count(), 3);
+        QCOMPARE(doc().keys().state().activeKey, 2);
+
+        click(IDC_DRILL);
+        QCOMPARE(doc().toolName(), std::string("whirl"));
+        QCOMPARE(dlg().toolIndex(), 5);
+        stroke({120, 80}, {125, 85});
+
+        // Play; any click stops, and does nothing else.
+        QTest::mouseClick(window(), Qt::LeftButton, {},
+                          panel()->play()->mapTo(m_dlg.get(), QPoint(20, 20)));
+        QCoreApplication::processEvents();
+        QVERIFY(dlg().playing());
+        QTRY_VERIFY(doc().framesPlayed() >= 3);
+        const std::string tool = doc().toolName();
+        QTest::mouseClick(window(), Qt::LeftButton, {}, centreOf(IDC_HOOK));
+        QCoreApplication::processEvents();
+        QVERIFY(!dlg().playing());
+        QCOMPARE(doc().toolName(), tool);
+
+        // Power 30, then save the project and open it again: the tool comes
+        // back with strength 64.
+        panel()->power()->setValue(30);
+        QTRY_COMPARE(doc().power(), 30);
+        QCOMPARE(doc().tool()->value(), 30);
+        answerFileDialog<CProjectSaveDlg>("werk");
+        click(IDC_SAVE_PROJECT);
+        const std::string project = *m_folder / "werk.KNX";
+        QVERIFY(std::filesystem::exists(project));
+        QVERIFY(!doc().modified());
+        QCOMPARE(dlg().folders()[ProjSave], m_folder->path().string() + "/");
+
+        const auto saved = test::activeField(doc());
+        stroke({60, 60}, {90, 90});
+        QVERIFY(doc().modified());
+        m_answers = {0}; // do not save the changes
+        answerFileDialog<CProjectOpenDlg>("werk.KNX");
+        click(IDC_OPEN_PROJECT);
+        QCOMPARE(test::activeField(doc()), saved);
+        QCOMPARE(doc().toolName(), std::string("whirl"));
+        QCOMPARE(doc().tool()->value(), 64);
+        QCOMPARE(panel()->power()->value(), 64);
+        QCOMPARE(toolState(IDC_DRILL), 1);
+        QCOMPARE(toolState(IDC_LARGE), 1);
+        QCOMPARE(doc().keys().count(), 3);
+
+        // The picture at screen size, then at its own size.
+        onNextModal<CPictureSaveDlg>([](CPictureSaveDlg* d) {
+            for (int i = 0; i < d->typeCombo()->count(); ++i)
+                if (d->typeCombo()->itemText(i).contains("BMP"))
+                    d->chooseType(i);
+            d->nameEdit()->setText("screen");
+            d->ok();
+        });
+        click(IDC_SAVE_PICTURE);
+        m_menuAnswer = ID_OPTIONS_SCREEN_SIZE;
+        click(IDC_OPTIONS);
+        QCOMPARE(m_values.screen, 0);
+        answerFileDialog<CPictureSaveDlg>("own.jpg");
+        click(IDC_SAVE_PICTURE);
+        QCOMPARE(test::capture("gm identify -format '%w x %h' '" + (*m_folder / "screen.BMP") + "'"), "354 x 236\n");
+        const std::string own = test::capture("gm identify -format '%m %w x %h' '" + (*m_folder / "own.jpg") + "'");
+        QCOMPARE(own, std::string("JPEG 300 x 200\n"));
+
+        // A movie with Motion JPEG at the picture's own size.
+        answerFileDialog<CAviSaveDlg>("film");
+        click(IDC_SAVE_AVI);
+        const std::string movie = *m_folder / "film.AVI";
+        QCOMPARE(test::capture("ffprobe -v error -count_frames -show_entries stream=codec_name,width,height,nb_read_frames "
+                               "-of csv=p=0 '" + movie + "'"),
+                 "mjpeg,300,200," + std::to_string(doc().movieFrames(64)) + "\n");
+        QCOMPARE(dlg().progress()->value(), int(doc().movieFrames(64)));
+        QVERIFY(dlg().progress()->isHidden());
+        // Only the prompt before opening the project was shown.
+        QCOMPARE(m_messages, QStringList{QString::fromUtf8(loadString(IDS_ASK_SAVE_PROJECT))});
+    }
+
+    void sizeButtons()
+    {
+        openTestPicture();
+        click(IDC_IRON);
+        panel()->power()->setValue(20);
+        QTRY_COMPARE(doc().tool()->value(), 20);
+        const CMTool* tool = doc().tool();
+        click(IDC_MEDIUM); // already the size: nothing happens
+        QCOMPARE(doc().tool(), tool);
+        QCOMPARE(doc().tool()->value(), 20);
+        click(IDC_SMALL);
+        QCOMPARE(doc().toolDivisor(), kDivisorSmall);
+        QCOMPARE(doc().tool()->radius(), 236 / 16);
+        QCOMPARE(doc().tool()->value(), 64);
+        QTRY_COMPARE(panel()->power()->value(), 64);
+        QCOMPARE(toolState(IDC_SMALL), 1);
+        QCOMPARE(toolState(IDC_IRON), 1);
+        QCOMPARE(dlg().sizeIndex(), 0);
+        QCOMPARE(m_values.scale, kDivisorSmall);
+        QCOMPARE(m_values.tool, std::string("smooth"));
+    }
+
+    void settingsChooseTheToolAndTheFlags()
+    {
+        // A tool and an odd divisor from the settings: that tool, no size button.
+        m_dlg.reset();
+        m_values.tool = "zoomout";
+        m_values.scale = 5;
+        m_values.screen = 5;
+        makeDialog();
+        openTestPicture();
+        QCOMPARE(doc().toolName(), std::string("zoomout"));
+        QCOMPARE(doc().tool()->radius(), 236 / 5);
+        QCOMPARE(toolState(IDC_DEFLATOR), 1);
+        for (int id : {IDC_SMALL, IDC_MEDIUM, IDC_LARGE})
+            QCOMPARE(toolState(id), 0);
+
+        // "Screen" 5 counts as on; the toggles give 0, then 1.
+        click(IDC_OPTIONS);
+        QCOMPARE(m_menuShown.size(), size_t(2));
+        QCOMPARE(m_menuShown[0], std::make_pair(int32_t(ID_OPTIONS_SCREEN_SIZE), true));
+        m_menuAnswer = ID_OPTIONS_SCREEN_SIZE;
+        click(IDC_OPTIONS);
+        QCOMPARE(m_values.screen, 0);
+        click(IDC_OPTIONS);
+        QCOMPARE(m_menuShown[0].second, false);
+        QCOMPARE(m_values.screen, 1);
+    }
+
+    void settingsFileDefaultsAndFallbacks()
+    {
+        QSettings empty(QString::fromStdString(*m_folder / "empty.ini"), QSettings::IniFormat);
+        const ValueSettings d = loadValueSettings(empty);
+        QCOMPARE(d.screen, 1);
+        QCOMPARE(d.scale, 8);
+        QCOMPARE(d.tool, std::string("move2"));
+        const Folders f = loadFolders(empty, "/prog/");
+        QCOMPARE(f[TwainSave], std::string("/prog/"));
+
+        QSettings odd(QString::fromStdString(*m_folder / "odd.ini"), QSettings::IniFormat);
+        odd.setValue("Value/Scale", 0);
+        odd.setValue("Value/Screen", 5);
+        odd.setValue("Value/Tool", "whirl");
+        const ValueSettings o = loadValueSettings(odd);
+        QCOMPARE(o.scale, 8); // a divisor of 0 would divide by nothing
+        QCOMPARE(o.screen, 5);
+        QCOMPARE(o.tool, std::string("whirl"));
+
+        // The dialog writes the folders when it goes, the values go back whole.
+        m_dlg.reset();
+        QCOMPARE(m_settings->value("PATH/PROJSAVE").toString().toStdString(), m_folder->path().string() + "/");
+        saveValueSettings(odd, o);
+        QCOMPARE(loadValueSettings(odd).screen, 5);
+    }
+
+    void screenChecks()
+    {
+        QVERIFY(!screenRefusal(640, 480, 16));
+        QCOMPARE(*screenRefusal(640, 452, 32), std::string("Error !")); // a task bar along the bottom
+        QCOMPARE(*screenRefusal(639, 480, 32), std::string("Error !"));
+        QCOMPARE(*screenRefusal(1024, 768, 8), std::string(loadString(IDS_NEED_MORE_COLOURS)));
+    }
+
+    void escapeDuringPlaybackOnlyStops()
+    {
+        openTestPicture();
+        click(IDC_MAGNIFIER);
+        stroke({150, 100}, {150, 100});
+        QVERIFY(doc().modified());
+        QTest::mouseClick(window(), Qt::LeftButton, {}, panel()->play()->mapTo(m_dlg.get(), QPoint(20, 20)));
+        QCoreApplication::processEvents();
+        QVERIFY(dlg().playing());
+        QTest::keyClick(m_dlg.get(), Qt::Key_Escape);
+        QVERIFY(!dlg().playing());
+        QVERIFY(dlg().isVisible());
+        QVERIFY(m_messages.isEmpty());
+
+        // The second Escape asks; Cancel keeps the program, No ends it.
+        m_answers = {-1};
+        QTest::keyClick(m_dlg.get(), Qt::Key_Escape);
+        QVERIFY(dlg().isVisible());
+        m_answers = {0};
+        QTest::keyClick(m_dlg.get(), Qt::Key_Escape);
+        QVERIFY(!dlg().isVisible());
+        QCOMPARE(dlg().result(), int(IDCANCEL));
+        QCOMPARE(m_messages.size(), 2);
+        QCOMPARE(m_messages[0], QString::fromUtf8(loadString(IDS_ASK_SAVE_PROJECT)));
+    }
+
+    void yesThenCancelledSaveKeepsTheWork()
+    {
+        openTestPicture();
+        click(IDC_HAMMER);
+        stroke({100, 100}, {110, 100});
+        const auto field = test::activeField(doc());
+        m_answers = {1};
+        cancelFileDialog<CProjectSaveDlg>();
+        click(IDC_CLOSE);
+        QVERIFY(dlg().isVisible());
+        m_answers = {1};
+        cancelFileDialog<CProjectSaveDlg>();
+        click(IDC_OPEN_PICTURE);
+        QCOMPARE(test::activeField(doc()), field);
+        QVERIFY(doc().modified());
+    }
+
+    void damagedProjectLeavesTheWork()
+    {
+        openTestPicture();
+        click(IDC_BRUSH);
+        stroke({100, 100}, {110, 100});
+        const auto field = test::activeField(doc());
+        test::writeBytes(*m_folder / "kaputt.knx", {1, 2, 3, 4, 5, 6, 7, 8});
+        m_answers = {0};
+        answerFileDialog<CProjectOpenDlg>("kaputt.knx");
+        click(IDC_OPEN_PROJECT);
+        QCOMPARE(m_messages.size(), 2);
+        QVERIFY(m_messages[1].contains("kaputt.knx"));
+        QCOMPARE(test::activeField(doc()), field);
+        QCOMPARE(doc().toolName(), std::string("undo"));
+        QVERIFY(doc().picture().hasPicture());
+        QVERIFY(doc().modified());
+    }
+
+    void helpHomePageAndAbout()
+    {
+        click(IDC_HELP);
+        click(IDC_HOME_PAGE);
+        QCOMPARE(m_opened.size(), size_t(2));
+        QVERIFY(m_opened[0].toLocalFile().endsWith("knetix-hilfe.html"));
+        QVERIFY(m_opened[1].toLocalFile().endsWith("kavon.htm"));
+        QVERIFY(m_messages.isEmpty());
+        m_browserThere = false;
+        click(IDC_HOME_PAGE);
+        QCOMPARE(m_messages, QStringList{QString::fromUtf8(loadString(IDS_NO_BROWSER))});
+
+        click(IDC_ABOUT);
+        QTRY_VERIFY(QApplication::topLevelWidgets().size() > 0);
+        bool splash = false;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            splash = splash || (w->isVisible() && w->inherits("knetix::CSplashDlg"));
+        QVERIFY(splash);
+    }
+
+    void panelFollowsTheScreen()
+    {
+        // Every control and the canvas sit at the panel origin plus their offsets.
+        const QPoint origin = dlg().panelOrigin();
+        QCOMPARE(origin, panelOriginFor(dlg().size()));
+        for (const skin::ControlLayout& l : skin::mainPanelControls())
+            QCOMPARE(dlg().control(l.id)->pos(), origin + QPoint(l.offset.x, l.offset.y));
+        QCOMPARE(dlg().canvasRect(), QRect(origin + QPoint(193, 15), QSize(354, 354)));
+        QCOMPARE(dlg().canvas()->geometry(), dlg().canvasRect());
+        QCOMPARE(panel()->pos(), origin + QPoint(140, 381));
+
+        // The wheel's end hides and shows the seven file buttons.
+        dlg().showFileButtons(false);
+        for (int id : {IDC_OPEN_PICTURE, IDC_OPEN_PROJECT, IDC_PRINT, IDC_SAVE_AVI, IDC_SAVE_PICTURE,
+                       IDC_SAVE_PROJECT, IDC_SCAN})
+            QVERIFY(dlg().control(id)->isHidden());
+        QVERIFY(!dlg().control(IDC_HOOK)->isHidden());
+        dlg().showFileButtons(true);
+        QVERIFY(!dlg().control(IDC_SCAN)->isHidden());
+    }
+};
+
+} // namespace knetix
+
+QTEST_MAIN(knetix::MainDlgTest)
+#include "MainDlgTest.moc"
