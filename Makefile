@@ -2,7 +2,8 @@
 #   make test   install packages, build (plain and with sanitizers), run all tests,
 #               the playback tests under ThreadSanitizer, and the fuzzers briefly
 #   make bench  build and run the benchmarks, each reporting its budget
-#   make run    build and run the program (for now: the batch demo, results in demo-out/)
+#   make run    build and start the program
+#   make demo   build and run the batch demo (results in demo-out/)
 
 JOBS ?= $(shell nproc)
 BUILD ?= build
@@ -11,7 +12,7 @@ BUILD_TSAN ?= build-tsan
 BUILD_FUZZ ?= build-fuzz
 FUZZ_SECONDS ?= 15
 
-.PHONY: test deps build build-san test-plain test-san test-tsan test-fuzz bench run clean
+.PHONY: test deps build build-san test-plain test-san test-tsan test-fuzz bench run demo clean
 
 test: deps test-plain test-san test-tsan test-fuzz
 
@@ -49,6 +50,9 @@ bench: deps build
 	@for b in $(BUILD)/bench/knetix_bench_*; do echo "== $$b"; $$b || exit 1; done
 
 run: deps build
+	$(BUILD)/app/knetix
+
+demo: deps build
 	bash app/demo/run-demo.sh $(BUILD)/app/knetix $(BUILD)/app/knetix-demo-picture demo-out
 
 clean:

@@ -3,7 +3,6 @@
 #include "app/ui/CMainFrameWnd.h"
 #include "browser/MessageBox.h"
 #include "resources/Strings.h"
-#include "skin/CSplashDlg.h"
 
 #include <QDir>
 #include <QLibraryInfo>
@@ -68,10 +67,7 @@ bool CKnetixApp::initInstance(std::vector<std::string> filesToOpen)
     m_frame = std::make_unique<CMainFrameWnd>(m_values, m_settings.get());
     m_frame->setFilesToOpen(std::move(filesToOpen));
     coverScreen(m_frame.get());
-    auto* splash = new CSplashDlg(m_frame.get());
-    m_frame->setSplash(splash);
     m_frame->show();
-    splash->show();
     QTimer::singleShot(0, m_frame.get(), [this] {
         m_frame->runMainDialog();
         quit();

@@ -45,10 +45,6 @@ void CMainFrameWnd::watchScreen(QScreen* screen)
         connect(screen, &QScreen::geometryChanged, this, &CMainFrameWnd::recentre, Qt::UniqueConnection);
 }
 
-void CMainFrameWnd::setSplash(CSplashDlg* splash)
-{
-    m_splash = splash;
-}
 
 int CMainFrameWnd::runMainDialog()
 {
@@ -57,11 +53,14 @@ int CMainFrameWnd::runMainDialog()
     int result = IDCANCEL;
     if (dialog.initDialog()) {
         dialog.setWindowIcon(windowIcon());
-        dialog.show();
-        if (m_splash) {
-            m_splash->raise();
-            m_splash->activateWindow();
-        }
+        if (m_showSplash)
+            // The start-up picture comes up over the dialog once that is shown.
+            QTimer::singleShot(0, &dialog, [d = &dialog] {
+                auto* splash = new CSplashDlg(d);
+                splash->show();
+                splash->raise();
+                splash->activateWindow();
+            });
         for (const std::string& file : m_files)
             QTimer::singleShot(0, &dialog, [d = &dialog, file] { d->openFile(file); });
         result = dialog.exec();

@@ -15,7 +15,6 @@ class QScreen;
 namespace knetix {
 
 class CMainDlg;
-class CSplashDlg;
 
 class CMainFrameWnd : public QWidget {
     Q_OBJECT
@@ -25,8 +24,8 @@ public:
 
     // Files to open once the main dialog is up.
     void setFilesToOpen(std::vector<std::string> files) { m_files = std::move(files); }
-    // The start-up picture stays above the main dialog until it goes.
-    void setSplash(CSplashDlg* splash);
+    // Whether the start-up picture comes up over the main dialog.
+    void setShowSplash(bool show) { m_showSplash = show; }
 
     // Runs the main dialog; the frame closes when it ends. Returns its result.
     int runMainDialog();
@@ -45,7 +44,7 @@ private:
     QSettings* m_settings;
     std::vector<std::string> m_files;
     CMainDlg* m_dialog = nullptr; // while it runs
-    QPointer<CSplashDlg> m_splash;
+    bool m_showSplash = true;
 };
 
 // Puts a top-level window over the whole of its screen.

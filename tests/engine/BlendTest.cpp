@@ -105,9 +105,10 @@ TEST(BlendTest, OnePassCountsTheFramesAnExportWrites)
     EXPECT_EQ(onePassFrames(2, 64), 9);
     EXPECT_EQ(onePassFrames(3, 64), 13);
     EXPECT_EQ(onePassFrames(3, 16), 49);
-    // One key blends with itself for one pair; speed 0 still moves one 64th.
-    EXPECT_EQ(onePassFrames(1, 64), 5);
-    EXPECT_EQ(onePassFrames(1, 0), 65);
+    // Speed 0 still moves one 64th a frame; a single key is back at the
+    // first key after one frame.
+    EXPECT_EQ(onePassFrames(2, 0), 65 + 64);
+    EXPECT_EQ(onePassFrames(1, 64), 1);
     EXPECT_EQ(onePassFrames(0, 64), 0);
 }
 
