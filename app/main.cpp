@@ -35,7 +35,13 @@ int main(int argc, char** argv)
         }
         files.push_back(arguments[i].toStdString());
     }
-    if (!app.initInstance(std::move(files)))
+    switch (app.initInstance(std::move(files))) {
+    case knetix::CKnetixApp::Start::Run:
+        return app.run();
+    case knetix::CKnetixApp::Start::SecondCopy:
         return 0;
-    return app.run();
+    case knetix::CKnetixApp::Start::Refused:
+        break;
+    }
+    return 1;
 }

@@ -41,7 +41,7 @@ CKnetixApp::~CKnetixApp()
     m_frame.reset();
 }
 
-bool CKnetixApp::initInstance(std::vector<std::string> filesToOpen)
+CKnetixApp::Start CKnetixApp::initInstance(std::vector<std::string> filesToOpen)
 {
     // One copy per user: a second start ends without a word.
     QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -50,15 +50,15 @@ bool CKnetixApp::initInstance(std::vector<std::string> filesToOpen)
     m_lock = std::make_unique<QLockFile>(runtime + QStringLiteral("/knetix.lock"));
     m_lock->setStaleLockTime(0);
     if (!m_lock->tryLock(0))
-        return false;
+        return Start::SecondCopy;
 
     const QScreen* screen = primaryScreen();
     if (!screen)
-        return false;
+        return Start::Refused;
     const QRect work = screen->availableGeometry();
     if (const auto refusal = screenRefusal(work.x() + work.width(), work.y() + work.height(), screen->depth())) {
         showMessage(nullptr, QString::fromStdString(*refusal), MessageKind::Error);
-        return false;
+        return Start::Refused;
     }
 
     m_settings = openSettings();
@@ -72,7 +72,7 @@ bool CKnetixApp::initInstance(std::vector<std::string> filesToOpen)
         m_frame->runMainDialog();
         quit();
     });
-    return true;
+    return Start::Run;
 }
 
 int CKnetixApp::run()

@@ -28,9 +28,10 @@ public:
     CKnetixApp(int& argc, char** argv);
     ~CKnetixApp() override;
 
-    // Start-up; false ends the program at once (a second copy, an unsuitable
-    // screen, missing artwork).
-    bool initInstance(std::vector<std::string> filesToOpen);
+    enum class Start { Run, SecondCopy, Refused };
+    // Start-up. Anything but Run ends the program at once: a second copy
+    // silently, an unsuitable screen after its message.
+    Start initInstance(std::vector<std::string> filesToOpen);
     // Runs until the main dialog ends, then writes the settings.
     int run();
 

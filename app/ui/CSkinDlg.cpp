@@ -7,7 +7,7 @@
 #include "skin/CMyToolTipCtrl.h"
 #include "skin/CToolDisplay.h"
 
-#include <QEnterEvent>
+#include <QMouseEvent>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -33,6 +33,7 @@ CSkinDlg::CSkinDlg(QWidget* parent) : QDialog(parent, Qt::Window | Qt::Frameless
     setWindowTitle(QStringLiteral("Knetix"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
     createControls();
 }
 
@@ -207,11 +208,12 @@ void CSkinDlg::paintEvent(QPaintEvent*)
     p.drawImage(m_origin, m_skin);
 }
 
-void CSkinDlg::enterEvent(QEnterEvent* event)
+void CSkinDlg::mouseMoveEvent(QMouseEvent* event)
 {
     // The pointer is over the bare skin: no button shows its focus picture.
-    setFocus(Qt::MouseFocusReason);
-    QDialog::enterEvent(event);
+    if (!hasFocus())
+        setFocus(Qt::MouseFocusReason);
+    QDialog::mouseMoveEvent(event);
 }
 
 void CSkinDlg::followFocus(QWidget* window)

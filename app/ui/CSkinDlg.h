@@ -80,7 +80,7 @@ protected:
     virtual void filmstripForward() {}
 
     void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     // Escape: ends the dialog with IDCANCEL.
     void reject() override;

@@ -1,6 +1,7 @@
 // The main dialog driven from end to end, headless: the skin's buttons, the
 // file dialogs, the sliders, playback, the Options menu and the prompts.
 
+#include "app/ui/CCompressorDlg.h"
 #include "app/ui/CKnetixApp.h"
 #include "app/ui/CMainDlg.h"
 #include "browser/FileDialogParts.h"
@@ -10,11 +11,16 @@
 #include "keys/CMKeys.h"
 #include "resources/SkinLayout.h"
 #include "skin/CFilmPanelDlg.h"
+#include "skin/CMyToolTipCtrl.h"
 #include "skin/CSliderButton.h"
 #include "tests/common/Capture.h"
 #include "tests/common/TestPictures.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHelpEvent>
+#include <QSpinBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
@@ -481,6 +487,60 @@ private slots:
         for (QWidget* w : QApplication::topLevelWidgets())
             splash = splash || (w->isVisible() && w->inherits("knetix::CSplashDlg"));
         QVERIFY(splash);
+    }
+
+    void focusFollowsTheMouseAndTipsOnTheSizes()
+    {
+        m_dlg->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
+        auto* options = static_cast<CCommandButton*>(dlg().control(IDC_OPTIONS));
+        QTest::mouseMove(window(), centreOf(IDC_OPTIONS));
+        QTRY_VERIFY(options->hasFocus());
+        QCOMPARE(options->currentPicture(), 2); // the Focus picture is the hover picture
+        // Onto the bare skin: the dialog takes the focus, the button shows Up.
+        QTest::mouseMove(window(), dlg().panelOrigin() + QPoint(560, 300));
+        QTRY_VERIFY(dlg().hasFocus());
+        QCOMPARE(options->currentPicture(), 0);
+
+        // Only the three size buttons have tips.
+        const std::pair<int, StringId> tips[] = {
+            {IDC_SMALL, IDS_TIP_SMALL}, {IDC_MEDIUM, IDS_TIP_MEDIUM}, {IDC_LARGE, IDS_TIP_LARGE}};
+        for (const auto& [id, text] : tips) {
+            QWidget* button = dlg().control(id);
+            QHelpEvent help(QEvent::ToolTip, QPoint(10, 10), button->mapToGlobal(QPoint(10, 10)));
+            QApplication::sendEvent(button, &help);
+            QCOMPARE(dlg().toolTips()->text(), QString::fromUtf8(loadString(text)));
+        }
+        QHelpEvent help(QEvent::ToolTip, QPoint(10, 10), QPoint(10, 10));
+        QApplication::sendEvent(dlg().control(IDC_HOOK), &help);
+        QCOMPARE(dlg().toolTips()->text(), QString::fromUtf8(loadString(IDS_TIP_LARGE)));
+    }
+
+    void compressorChoice()
+    {
+        MovieSettings last;
+        last.codec = "mjpeg";
+        CCompressorDlg d(last);
+        QCOMPARE(d.codecs().front().id, std::string("raw"));
+        QCOMPARE(d.settings().codec, findMovieCodec("mjpeg") ? std::string("mjpeg") : std::string("raw"));
+        for (size_t i = 0; i < d.codecs().size(); ++i) {
+            const MovieCodec& c = d.codecs()[i];
+            d.codecBox()->setCurrentIndex(int(i));
+            QCOMPARE(d.keyFrameCheck()->isEnabled(), c.offersKeyFrameRate);
+            QCOMPARE(d.dataRateCheck()->isEnabled(), c.offersDataRate);
+            d.keyFrameCheck()->setChecked(true);
+            d.keyFrameRate()->setValue(30);
+            d.dataRateCheck()->setChecked(true);
+            d.dataRate()->setValue(500);
+            // Rates only for a compressor that takes them.
+            const MovieSettings s = d.settings();
+            QCOMPARE(s.codec, c.id);
+            QCOMPARE(s.keyFrameRate, c.offersKeyFrameRate ? 30 : 0);
+            QCOMPARE(s.dataRate, c.offersDataRate ? 500 : 0);
+            d.keyFrameCheck()->setChecked(false);
+            d.dataRateCheck()->setChecked(false);
+            QCOMPARE(d.settings().keyFrameRate, 0);
+        }
     }
 
     void panelFollowsTheScreen()
