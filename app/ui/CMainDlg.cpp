@@ -219,9 +219,9 @@ void CMainDlg::resizeEvent(QResizeEvent* event)
         m_canvas->setGeometry(canvasRect());
 }
 
-void CMainDlg::recentre()
+void CMainDlg::recentre(const QRect& screen)
 {
-    CSkinDlg::recentre();
+    CSkinDlg::recentre(screen);
     if (m_canvas)
         m_canvas->setGeometry(canvasRect());
 }

@@ -60,7 +60,7 @@ public:
     QProgressBar* progress() const { return m_progress; }
 
     void command(int id) override;
-    void recentre() override;
+    void recentre(const QRect& screen) override;
     // A file named on the command line: a project (.knx) or a picture.
     void openFile(const std::string& path);
 

@@ -75,7 +75,7 @@ void CMainFrameWnd::recentre()
 {
     coverScreen(this);
     if (m_dialog)
-        m_dialog->recentre();
+        m_dialog->recentre(geometry());
 }
 
 void CMainFrameWnd::paintEvent(QPaintEvent*)

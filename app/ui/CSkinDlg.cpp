@@ -119,9 +119,9 @@ bool CSkinDlg::placeControls()
     return true;
 }
 
-void CSkinDlg::recentre()
+void CSkinDlg::recentre(const QRect& screen)
 {
-    setGeometry(screenRect());
+    setGeometry(screen);
     m_origin = panelOriginFor(size());
     placeControls();
     if (m_filmPanel)

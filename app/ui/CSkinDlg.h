@@ -47,9 +47,9 @@ public:
     // Places and loads every control at the current panel origin. False at
     // the first control whose pictures are missing.
     bool placeControls();
-    // After a display change: cover the screen again, place the controls and
-    // the panel at the new origin.
-    virtual void recentre();
+    // After a display change: cover the screen (its rectangle given) again,
+    // place the controls and the panel at the new origin.
+    virtual void recentre(const QRect& screen);
 
     QPoint panelOrigin() const { return m_origin; }
     // The rectangle the dialog covers: the screen it is on.

@@ -325,6 +325,25 @@ private slots:
         QCOMPARE(m_messages, QStringList{QString::fromUtf8(loadString(IDS_ASK_SAVE_PROJECT))});
     }
 
+    void anyKeyCancelsAMovie()
+    {
+        openTestPicture();
+        // The key arrives while the first frames are written.
+        dlg().setCompressorChooser([this](const MovieSettings&, QWidget*) {
+            QTimer::singleShot(0, m_dlg.get(), [this] { QTest::keyClick(dlg().canvas(), Qt::Key_A); });
+            MovieSettings s;
+            return std::optional<MovieSettings>(s);
+        });
+        answerFileDialog<CAviSaveDlg>("abgebrochen");
+        click(IDC_SAVE_AVI);
+        QVERIFY(!std::filesystem::exists(*m_folder / "abgebrochen.AVI"));
+        QVERIFY(dlg().progress()->value() < int(doc().movieFrames(doc().speed())));
+        QVERIFY(m_messages.isEmpty()); // a cancel is not an error
+        // Input works again afterwards.
+        click(IDC_HOOK);
+        QCOMPARE(doc().toolName(), std::string("move"));
+    }
+
     void sizeButtons()
     {
         openTestPicture();
@@ -545,9 +564,14 @@ private slots:
 
     void panelFollowsTheScreen()
     {
-        // Every control and the canvas sit at the panel origin plus their offsets.
+        // Every control and the canvas sit at the panel origin plus their
+        // offsets, also after the screen changed its size.
+        QCOMPARE(dlg().panelOrigin(), panelOriginFor(dlg().size()));
+        dlg().recentre(QRect(0, 0, 1024, 768));
+        QCoreApplication::processEvents();
         const QPoint origin = dlg().panelOrigin();
-        QCOMPARE(origin, panelOriginFor(dlg().size()));
+        QCOMPARE(origin, QPoint(192, 144));
+        QCOMPARE(panelOriginFor(QSize(640, 480)), QPoint(0, 0));
         for (const skin::ControlLayout& l : skin::mainPanelControls())
             QCOMPARE(dlg().control(l.id)->pos(), origin + QPoint(l.offset.x, l.offset.y));
         QCOMPARE(dlg().canvasRect(), QRect(origin + QPoint(193, 15), QSize(354, 354)));
