@@ -498,11 +498,6 @@ bool CMainDlg::checkPicture()
     return false;
 }
 
-void CMainDlg::storeSaveFolder(FolderSlot slot, const std::string& path)
-{
-    m_folders[slot] = folderOf(path);
-}
-
 // ---- projects ----
 
 void CMainDlg::workReplaced()
@@ -516,35 +511,57 @@ void CMainDlg::workReplaced()
     update();
 }
 
-void CMainDlg::openProject()
+template <class Dialog>
+std::optional<std::string> CMainDlg::askOpenPath(FolderSlot slot, const QString& name, const QString& filter)
 {
-    if (!askToSave())
-        return;
-    stopPlayback();
-    CProjectOpenDlg dialog(QStringLiteral("Unbennant.knx"), qs(m_folders[ProjOpen]),
-                           QStringLiteral("Knetix-Datei (*.knx)|*.knx|"), this);
+    Dialog dialog(name, qs(m_folders[slot]), filter, this);
     if (dialog.runModal() != 1)
-        return;
-    m_folders[ProjOpen] = dialog.currentFolder();
-    WaitCursor wait;
-    const Outcome outcome = m_document->openProject(dialog.resultPath());
+        return std::nullopt;
+    m_folders[slot] = dialog.currentFolder();
+    return dialog.resultPath();
+}
+
+template <class Dialog>
+std::optional<std::string> CMainDlg::askSavePath(FolderSlot slot, const QString& name, const QString& filter)
+{
+    Dialog dialog(name, qs(m_folders[slot]), filter, this);
+    if (dialog.runModal() != 1)
+        return std::nullopt;
+    const std::string path =
+        completeFileName(dialog.currentFolder() + dialog.resultName(), dialog.resultPattern());
+    m_folders[slot] = folderOf(path);
+    return path;
+}
+
+void CMainDlg::replaceWork(const Outcome& outcome)
+{
     if (outcome)
         workReplaced();
     report(outcome);
 }
 
+void CMainDlg::openProject()
+{
+    if (!askToSave())
+        return;
+    stopPlayback();
+    const auto path = askOpenPath<CProjectOpenDlg>(ProjOpen, QStringLiteral("Unbennant.knx"),
+                                                   QStringLiteral("Knetix-Datei (*.knx)|*.knx|"));
+    if (!path)
+        return;
+    WaitCursor wait;
+    replaceWork(m_document->openProject(*path));
+}
+
 bool CMainDlg::saveProjectDialog()
 {
     stopPlayback();
-    CProjectSaveDlg dialog(QStringLiteral("unbennant.knx"), qs(m_folders[ProjSave]),
-                           QStringLiteral("Knetix-Datei (*.KNX)|*.KNX|"), this);
-    if (dialog.runModal() != 1)
+    const auto path = askSavePath<CProjectSaveDlg>(ProjSave, QStringLiteral("unbennant.knx"),
+                                                   QStringLiteral("Knetix-Datei (*.KNX)|*.KNX|"));
+    if (!path)
         return false;
-    const std::string path =
-        completeFileName(dialog.currentFolder() + dialog.resultName(), dialog.resultPattern());
-    storeSaveFolder(ProjSave, path);
     WaitCursor wait;
-    const Outcome outcome = m_document->saveProject(path);
+    const Outcome outcome = m_document->saveProject(*path);
     report(outcome);
     return outcome.ok;
 }
@@ -556,16 +573,12 @@ void CMainDlg::openPicture()
     if (!askToSave())
         return;
     stopPlayback();
-    CPictureOpenDlg dialog(stringText(IDS_DEFAULT_FILE_NAME), qs(m_folders[PicOpen]),
-                           stringText(IDS_FILTER_OPEN_PICTURE), this);
-    if (dialog.runModal() != 1)
+    const auto path = askOpenPath<CPictureOpenDlg>(PicOpen, stringText(IDS_DEFAULT_FILE_NAME),
+                                                   stringText(IDS_FILTER_OPEN_PICTURE));
+    if (!path)
         return;
-    m_folders[PicOpen] = dialog.currentFolder();
     WaitCursor wait;
-    const Outcome outcome = m_document->openPicture(dialog.resultPath());
-    if (outcome)
-        workReplaced();
-    report(outcome);
+    replaceWork(m_document->openPicture(*path));
 }
 
 void CMainDlg::savePicture()
@@ -573,26 +586,19 @@ void CMainDlg::savePicture()
     if (!checkPicture())
         return;
     stopPlayback();
-    CPictureSaveDlg dialog(stringText(IDS_DEFAULT_FILE_NAME), qs(m_folders[PicSave]),
-                           stringText(IDS_FILTER_SAVE_PICTURE), this);
-    if (dialog.runModal() != 1)
+    const auto path = askSavePath<CPictureSaveDlg>(PicSave, stringText(IDS_DEFAULT_FILE_NAME),
+                                                   stringText(IDS_FILTER_SAVE_PICTURE));
+    if (!path)
         return;
-    const std::string path =
-        completeFileName(dialog.currentFolder() + dialog.resultName(), dialog.resultPattern());
-    storeSaveFolder(PicSave, path);
     WaitCursor wait;
-    report(m_document->savePicture(path, m_values.screenSize() ? OutputSize::Screen : OutputSize::Own));
+    report(m_document->savePicture(*path, m_values.screenSize() ? OutputSize::Screen : OutputSize::Own));
 }
 
 void CMainDlg::openFile(const std::string& path)
 {
     stopPlayback();
     WaitCursor wait;
-    const Outcome outcome =
-        endsWithNoCase(path, ".knx") ? m_document->openProject(path) : m_document->openPicture(path);
-    if (outcome)
-        workReplaced();
-    report(outcome);
+    replaceWork(endsWithNoCase(path, ".knx") ? m_document->openProject(path) : m_document->openPicture(path));
 }
 
 // ---- movies ----
@@ -602,13 +608,10 @@ void CMainDlg::saveAvi()
     if (!checkPicture())
         return;
     stopPlayback();
-    CAviSaveDlg dialog(QStringLiteral("unbennant.avi"), qs(m_folders[AviSave]),
-                       QStringLiteral("Microsoft Avi-datei (*.AVI)|*.AVI|"), this);
-    if (dialog.runModal() != 1)
+    const auto path = askSavePath<CAviSaveDlg>(AviSave, QStringLiteral("unbennant.avi"),
+                                               QStringLiteral("Microsoft Avi-datei (*.AVI)|*.AVI|"));
+    if (!path)
         return;
-    const std::string path =
-        completeFileName(dialog.currentFolder() + dialog.resultName(), dialog.resultPattern());
-    storeSaveFolder(AviSave, path);
     const auto settings = m_compressorChooser(m_movieSettings, this);
     if (!settings)
         return;
@@ -640,7 +643,7 @@ void CMainDlg::saveAvi()
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         return m_gate && m_gate->keyPressed();
     };
-    const Outcome outcome = m_document->exportMovie(path, m_movieSettings, speed, size, callbacks);
+    const Outcome outcome = m_document->exportMovie(*path, m_movieSettings, speed, size, callbacks);
     m_gate.reset();
     m_canvas->showPreview(QImage());
     m_progress->hide();

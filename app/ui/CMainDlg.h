@@ -104,7 +104,14 @@ private:
     void about();
     void notYetAvailable(const char* what);
     void report(const Outcome& outcome);
-    void storeSaveFolder(FolderSlot slot, const std::string& path);
+    // A file dialog on the slot's last folder; the chosen path, or nothing
+    // when cancelled. The folder is remembered; a save path is completed with
+    // the chosen type's extension.
+    template <class Dialog>
+    std::optional<std::string> askOpenPath(FolderSlot slot, const QString& name, const QString& filter);
+    template <class Dialog>
+    std::optional<std::string> askSavePath(FolderSlot slot, const QString& name, const QString& filter);
+    void replaceWork(const Outcome& outcome);
     void rememberToolSettings();
     void writeFolders();
 
