@@ -3,6 +3,7 @@
 #include "app/FileNames.h"
 #include "app/ProgramFiles.h"
 #include "app/ui/CCompressorDlg.h"
+#include "app/ui/Printing.h"
 #include "browser/FileDialogs.h"
 #include "browser/MessageBox.h"
 #include "canvas/CMWorking.h"
@@ -16,6 +17,10 @@
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QMenu>
+
+#include <mutex>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QResizeEvent>
 
@@ -76,6 +81,17 @@ std::optional<MovieSettings> chooseCompressor(const MovieSettings& last, QWidget
     return dialog.settings();
 }
 
+bool runPrintDialog(QPrinter& printer, QWidget* parent)
+{
+    QPrintDialog dialog(&printer, parent);
+    dialog.setWindowTitle(QStringLiteral("Drucken"));
+    // One picture on one page: no selection, no page numbers.
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    return dialog.exec() == QDialog::Accepted;
+}
+
 } // namespace
 
 // While playing, every click only ends the playback, as if the dialog held
@@ -133,7 +149,8 @@ private:
 CMainDlg::CMainDlg(ValueSettings& values, QSettings* settings, QWidget* parent)
     : CSkinDlg(parent), m_values(values), m_settings(settings),
       m_document(std::make_unique<Document>(skin::kCanvas.width, skin::kCanvas.height)),
-      m_menuChooser(&execMenu), m_urlOpener(&openUrl), m_compressorChooser(&chooseCompressor)
+      m_menuChooser(&execMenu), m_urlOpener(&openUrl), m_compressorChooser(&chooseCompressor),
+      m_printDialogRunner(&runPrintDialog)
 {
     const std::string programFolder = knetix::programFolder();
     if (m_settings)
@@ -259,8 +276,7 @@ void CMainDlg::command(int id)
             notYetAvailable("Das Scannen");
         break;
     case IDC_PRINT:
-        if (checkPicture())
-            notYetAvailable("Das Drucken");
+        print();
         break;
     case IDC_SAVE_PICTURE:
         savePicture();
@@ -650,6 +666,43 @@ void CMainDlg::saveAvi()
     m_canvas->update();
     if (!outcome.ok && !outcome.message.empty())
         showMessage(this, qs(outcome.message), MessageKind::Warning);
+}
+
+// ---- printing ----
+
+QImage CMainDlg::displayedPicture() const
+{
+    const WorkingPicture& picture = m_document->picture();
+    std::lock_guard guard(picture.lock());
+    if (!picture.hasPicture())
+        return QImage();
+    // Stored bottom-up.
+    const QImage stored(picture.displayedBits(), picture.width(), picture.height(), picture.stride(),
+                        QImage::Format_BGR888);
+    return stored.mirrored(false, true);
+}
+
+void CMainDlg::print()
+{
+    if (!checkPicture())
+        return;
+    stopPlayback();
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    if (!m_printDialogRunner(*m_printer, this))
+        return;
+    WaitCursor wait;
+    const QImage picture = displayedPicture();
+    // The picture's shape decides, whatever the dialog said.
+    m_printer->setPageOrientation(printLandscape(picture.size()) ? QPageLayout::Landscape : QPageLayout::Portrait);
+    m_printer->setDocName(stringText(IDS_TITLE));
+    setEnabled(false);
+    const bool printed = printPicture(*m_printer, picture);
+    setEnabled(true);
+    raise();
+    activateWindow();
+    if (!printed)
+        showMessage(this, QStringLiteral("Das Bild konnte nicht gedruckt werden."), MessageKind::Warning);
 }
 
 // ---- menu, help, about ----

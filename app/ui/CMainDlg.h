@@ -17,6 +17,7 @@
 #include <optional>
 
 class QMenu;
+class QPrinter;
 class QProgressBar;
 class QSettings;
 
@@ -36,6 +37,8 @@ public:
     using UrlOpener = std::function<bool(const QUrl& url)>;
     // The compressor choice for a movie; nothing when cancelled.
     using CompressorChooser = std::function<std::optional<MovieSettings>(const MovieSettings& last, QWidget* parent)>;
+    // The print dialog on the printer chosen last; false when cancelled.
+    using PrintDialogRunner = std::function<bool(QPrinter& printer, QWidget* parent)>;
 
     // `values` are the program's settings, which the dialog changes (tool,
     // size, output size); `settings`, if given, holds the last-used folders.
@@ -68,6 +71,10 @@ public:
     void setMenuChooser(MenuChooser chooser) { m_menuChooser = std::move(chooser); }
     void setUrlOpener(UrlOpener opener) { m_urlOpener = std::move(opener); }
     void setCompressorChooser(CompressorChooser chooser) { m_compressorChooser = std::move(chooser); }
+    void setPrintDialogRunner(PrintDialogRunner runner) { m_printDialogRunner = std::move(runner); }
+
+    // The picture as the canvas shows it, top row first.
+    QImage displayedPicture() const;
 
     // The stop half of Play: joins the worker and shows the active key.
     void stopPlayback();
@@ -99,6 +106,7 @@ private:
     void openPicture();
     void savePicture();
     void saveAvi();
+    void print();
     void optionsMenu();
     void openDocument(const std::string& path);
     void about();
@@ -128,6 +136,8 @@ private:
     MenuChooser m_menuChooser;
     UrlOpener m_urlOpener;
     CompressorChooser m_compressorChooser;
+    PrintDialogRunner m_printDialogRunner;
+    std::unique_ptr<QPrinter> m_printer; // the printer chosen last
     bool m_foldersWritten = false;
 };
 

@@ -3,6 +3,7 @@
 
 #include "app/ui/CCompressorDlg.h"
 #include "app/ui/CKnetixApp.h"
+#include "app/ui/Printing.h"
 #include "app/ui/CMainDlg.h"
 #include "browser/FileDialogParts.h"
 #include "browser/FileDialogs.h"
@@ -23,6 +24,7 @@
 #include <QSpinBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QSettings>
 #include <QTest>
@@ -560,6 +562,73 @@ private slots:
             d.dataRateCheck()->setChecked(false);
             QCOMPARE(d.settings().keyFrameRate, 0);
         }
+    }
+
+    void printPlacementRule()
+    {
+        const PrintPlacement p = printPlacement({4800, 3300}, {354, 300});
+        QCOMPARE(p.scale, 9); // min(13, 11) x 7 / 8
+        QCOMPARE(p.target, QRect(807, 300, 3186, 2700));
+        QVERIFY(!p.fitted);
+        QVERIFY(printLandscape({300, 300}));
+        QVERIFY(!printLandscape({300, 301}));
+        // Under twice the picture the whole-scale rule gives 0: fit instead.
+        const PrintPlacement small = printPlacement({600, 500}, {354, 300});
+        QVERIFY(small.fitted);
+        QCOMPARE(small.target, QRect(5, 0, 590, 500));
+    }
+
+    void printsCentredOnAPdfPage()
+    {
+        struct Case {
+            int w, h;
+            bool landscape;
+        };
+        for (const Case c : {Case{300, 200, true}, Case{200, 300, false}}) {
+            const std::string picture = test::writeGridPicture(*m_folder, "p.bmp", c.w, c.h);
+            dlg().openFile(picture);
+            const QSize shown(doc().picture().width(), doc().picture().height());
+            const std::string pdf = *m_folder / "druck.pdf";
+            std::filesystem::remove(pdf);
+            dlg().setPrintDialogRunner([pdf](QPrinter& printer, QWidget*) {
+                printer.setOutputFormat(QPrinter::PdfFormat);
+                printer.setOutputFileName(QString::fromStdString(pdf));
+                return true;
+            });
+            click(IDC_PRINT);
+            QVERIFY(dlg().isEnabled());
+            const std::string info = test::capture("pdfinfo '" + pdf + "'");
+            int pw = 0, ph = 0;
+            const auto at = info.find("Page size:");
+            QVERIFY(at != std::string::npos);
+            QCOMPARE(std::sscanf(info.c_str() + at, "Page size: %d x %d", &pw, &ph), 2);
+            QCOMPARE(pw > ph, c.landscape);
+            // Lossless: no JPEG inside.
+            QVERIFY(test::capture("pdfimages -list '" + pdf + "'").find("jpeg") == std::string::npos);
+
+            // Where the picture should be, from the same page set-up.
+            QPrinter same(QPrinter::HighResolution);
+            same.setOutputFormat(QPrinter::PdfFormat);
+            same.setPageOrientation(c.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+            const QRect paint = same.pageLayout().paintRectPixels(same.resolution());
+            const PrintPlacement placement = printPlacement(paint.size(), shown);
+            const double k = 50.0 / same.resolution();
+            const QRectF expected = QRectF(placement.target.translated(paint.topLeft()));
+
+            test::capture("pdftoppm -r 50 -png -singlefile '" + pdf + "' '" + (*m_folder / "seite") + "'");
+            const QImage page(QString::fromStdString(*m_folder / "seite.png"));
+            QVERIFY(!page.isNull());
+            QRect ink;
+            for (int y = 0; y < page.height(); ++y)
+                for (int x = 0; x < page.width(); ++x)
+                    if (qGray(page.pixel(x, y)) < 250)
+                        ink |= QRect(x, y, 1, 1);
+            QVERIFY(std::abs(ink.left() - expected.left() * k) <= 2);
+            QVERIFY(std::abs(ink.top() - expected.top() * k) <= 2);
+            QVERIFY(std::abs(ink.width() - expected.width() * k) <= 2);
+            QVERIFY(std::abs(ink.height() - expected.height() * k) <= 2);
+        }
+        QVERIFY(m_messages.isEmpty());
     }
 
     void panelFollowsTheScreen()
