@@ -1,0 +1,754 @@
+#include "files/scan/SaneScanner.h"
+
+#include <sane/sane.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+#include <new>
+#include <string_view>
+#include <thread>
+
+namespace knetix {
+
+namespace {
+
+// Status codes of later SANE versions that some backends already return.
+constexpr int kStatusWarmingUp = 12;
+constexpr int kStatusHardwareLocked = 13;
+
+// Guards starting and ending SANE; the session number tells a handle from an
+// earlier start (already closed by sane_exit) from a live one.
+std::mutex g_saneMutex;
+uint64_t g_session = 0;      // 0 while SANE is not started
+uint64_t g_lastSession = 0;
+
+// Descriptors and lists come from a backend: bound every walk over them.
+constexpr int32_t kMaxOptions = 10000;
+constexpr int32_t kMaxListEntries = 10000;
+
+SANE_Handle handleOf(void* h)
+{
+    return static_cast<SANE_Handle>(h);
+}
+
+std::string lower(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string text(SANE_String_Const s)
+{
+    return s ? std::string(s) : std::string();
+}
+
+double fromWord(const SANE_Option_Descriptor* d, SANE_Word w)
+{
+    return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : double(w);
+}
+
+bool isNumber(const SANE_Option_Descriptor* d)
+{
+    return d && (d->type == SANE_TYPE_INT || d->type == SANE_TYPE_FIXED) && d->size >= int(sizeof(SANE_Word));
+}
+
+// Whether a number option's constraint lets it take `value`.
+bool allows(const SANE_Option_Descriptor* d, double value)
+{
+    if (!isNumber(d))
+        return false;
+    switch (d->constraint_type) {
+    case SANE_CONSTRAINT_RANGE:
+        return d->constraint.range && value >= fromWord(d, d->constraint.range->min) &&
+               value <= fromWord(d, d->constraint.range->max);
+    case SANE_CONSTRAINT_WORD_LIST:
+        if (!d->constraint.word_list)
+            return false;
+        for (SANE_Word i = 1; i <= std::min(d->constraint.word_list[0], kMaxListEntries); ++i)
+            if (std::abs(fromWord(d, d->constraint.word_list[i]) - value) < 1e-6)
+                return true;
+        return false;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
+std::string ScanDevice::displayText() const
+{
+    std::string s = vendor;
+    if (!model.empty())
+        s += (s.empty() ? "" : " ") + model;
+    return s + (s.empty() ? "(" : " (") + name + ")";
+}
+
+bool saneStartup(std::string& error)
+{
+    std::lock_guard lock(g_saneMutex);
+    if (g_session)
+        return true;
+    SANE_Int version = 0;
+    const SANE_Status status = sane_init(&version, nullptr);
+    if (status != SANE_STATUS_GOOD) {
+        error = "Die Scannerschnittstelle SANE lässt sich nicht starten: " + saneStatusMessage(status);
+        return false;
+    }
+    g_session = ++g_lastSession;
+    return true;
+}
+
+void saneShutdown()
+{
+    std::lock_guard lock(g_saneMutex);
+    if (!g_session)
+        return;
+    // sane_exit closes the handles still open; their owners see the session end.
+    sane_exit();
+    g_session = 0;
+}
+
+bool saneStarted()
+{
+    std::lock_guard lock(g_saneMutex);
+    return g_session != 0;
+}
+
+std::vector<ScanDevice> listScanDevices(std::string* error)
+{
+    std::string why;
+    std::vector<ScanDevice> devices;
+    if (!saneStartup(why)) {
+        if (error)
+            *error = why;
+        return devices;
+    }
+    const SANE_Device** list = nullptr;
+    const SANE_Status status = sane_get_devices(&list, SANE_FALSE);
+    if (status != SANE_STATUS_GOOD || !list) {
+        if (error)
+            *error = "Die Liste der Scanner ist nicht verfügbar: " + saneStatusMessage(status);
+        return devices;
+    }
+    for (int32_t i = 0; i < kMaxListEntries && list[i]; ++i) {
+        if (!list[i]->name || !*list[i]->name)
+            continue;
+        devices.push_back({text(list[i]->name), text(list[i]->vendor), text(list[i]->model), text(list[i]->type)});
+    }
+    if (error)
+        error->clear();
+    return devices;
+}
+
+std::string saneStatusMessage(int status)
+{
+    switch (status) {
+    case SANE_STATUS_GOOD:
+        return "Kein Fehler.";
+    case SANE_STATUS_UNSUPPORTED:
+        return "Der Scanner unterstützt diesen Vorgang nicht.";
+    case SANE_STATUS_CANCELLED:
+        return "Der Scanvorgang wurde abgebrochen.";
+    case SANE_STATUS_DEVICE_BUSY:
+        return "Der Scanner ist belegt.";
+    case SANE_STATUS_INVAL:
+        return "Der Scanner hat eine Einstellung als ungültig abgelehnt.";
+    case SANE_STATUS_EOF:
+        return "Der Scanner hat keine Daten mehr geliefert.";
+    case SANE_STATUS_JAMMED:
+        return "Papierstau im Scanner.";
+    case SANE_STATUS_NO_DOCS:
+        return "Im Scanner liegt keine Vorlage.";
+    case SANE_STATUS_COVER_OPEN:
+        return "Der Deckel des Scanners ist offen.";
+    case SANE_STATUS_IO_ERROR:
+        return "Fehler bei der Verbindung zum Scanner.";
+    case SANE_STATUS_NO_MEM:
+        return "Für den Scanvorgang ist nicht genügend Arbeitsspeicher frei.";
+    case SANE_STATUS_ACCESS_DENIED:
+        return "Der Zugriff auf den Scanner wurde verweigert.";
+    case kStatusWarmingUp:
+        return "Die Lampe des Scanners wärmt sich noch auf. Bitte versuchen Sie es gleich noch einmal.";
+    case kStatusHardwareLocked:
+        return "Der Scanner ist für den Transport verriegelt.";
+    default:
+        return "Unbekannter Fehler des Scanners (Status " + std::to_string(status) + ").";
+    }
+}
+
+const char* scanModeName(ScanMode mode)
+{
+    switch (mode) {
+    case ScanMode::Color:
+        return "Farbe";
+    case ScanMode::Gray:
+        return "Graustufen";
+    case ScanMode::Lineart:
+        return "Strichzeichnung";
+    }
+    return "";
+}
+
+SaneScanner::~SaneScanner()
+{
+    close();
+}
+
+bool SaneScanner::open(const std::string& deviceName, std::string& error)
+{
+    close();
+    if (!saneStartup(error))
+        return false;
+    SANE_Handle h = nullptr;
+    const SANE_Status status = sane_open(deviceName.c_str(), &h);
+    if (status != SANE_STATUS_GOOD || !h) {
+        error = "Der Scanner „" + deviceName + "“ lässt sich nicht öffnen: " + saneStatusMessage(status);
+        return false;
+    }
+    std::lock_guard lock(g_saneMutex);
+    std::lock_guard readLock(m_readMutex);
+    m_handle = h;
+    m_session = g_session;
+    m_name = deviceName;
+    return true;
+}
+
+void SaneScanner::close()
+{
+    if (!m_handle)
+        return;
+    std::lock_guard lock(g_saneMutex);
+    if (m_session == g_session)
+        sane_close(handleOf(m_handle));
+    std::lock_guard readLock(m_readMutex);
+    m_handle = nullptr;
+    m_name.clear();
+}
+
+bool SaneScanner::isOpen() const
+{
+    return usable();
+}
+
+bool SaneScanner::usable() const
+{
+    if (!m_handle)
+        return false;
+    std::lock_guard lock(g_saneMutex);
+    return m_session == g_session;
+}
+
+int32_t SaneScanner::findOption(const char* name) const
+{
+    if (!usable())
+        return -1;
+    SANE_Handle h = handleOf(m_handle);
+    SANE_Int count = 0;
+    if (sane_control_option(h, 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD)
+        count = kMaxOptions;
+    count = std::clamp(count, 0, kMaxOptions);
+    for (int32_t i = 1; i < count; ++i) {
+        const SANE_Option_Descriptor* d = sane_get_option_descriptor(h, i);
+        if (!d) {
+            if (count == kMaxOptions)
+                break;
+            continue;
+        }
+        if (d->name && std::strcmp(d->name, name) == 0)
+            return i;
+    }
+    return -1;
+}
+
+bool SaneScanner::settable(int32_t option) const
+{
+    if (option <= 0)
+        return false;
+    const SANE_Option_Descriptor* d = sane_get_option_descriptor(handleOf(m_handle), option);
+    return d && SANE_OPTION_IS_ACTIVE(d->cap) && SANE_OPTION_IS_SETTABLE(d->cap);
+}
+
+std::optional<double> SaneScanner::number(int32_t option) const
+{
+    if (option <= 0)
+        return std::nullopt;
+    SANE_Handle h = handleOf(m_handle);
+    const SANE_Option_Descriptor* d = sane_get_option_descriptor(h, option);
+    if (!isNumber(d) || !SANE_OPTION_IS_ACTIVE(d->cap) || !(d->cap & SANE_CAP_SOFT_DETECT))
+        return std::nullopt;
+    std::vector<SANE_Word> value(size_t(d->size) / sizeof(SANE_Word));
+    if (sane_control_option(h, option, SANE_ACTION_GET_VALUE, value.data(), nullptr) != SANE_STATUS_GOOD)
+        return std::nullopt;
+    return fromWord(d, value[0]);
+}
+
+bool SaneScanner::setNumber(int32_t option, double value, std::string& error)
+{
+    SANE_Handle h = handleOf(m_handle);
+    const SANE_Option_Descriptor* d = option > 0 ? sane_get_option_descriptor(h, option) : nullptr;
+    if (!isNumber(d) || !settable(option) || !std::isfinite(value)) {
+        error = "Der Scanner erlaubt diese Einstellung nicht.";
+        return false;
+    }
+    SANE_Word w;
+    if (d->type == SANE_TYPE_FIXED)
+        w = SANE_Word(std::lround(std::clamp(value, -32767.0, 32767.0) * (1 << SANE_FIXED_SCALE_SHIFT)));
+    else
+        w = SANE_Word(std::lround(std::clamp(value, -2e9, 2e9)));
+    std::vector<SANE_Word> words(size_t(d->size) / sizeof(SANE_Word), w);
+    SANE_Int info = 0;
+    const SANE_Status status = sane_control_option(h, option, SANE_ACTION_SET_VALUE, words.data(), &info);
+    if (status != SANE_STATUS_GOOD) {
+        error = saneStatusMessage(status);
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::string> SaneScanner::option(const std::string& name) const
+{
+    const int32_t o = findOption(name.c_str());
+    if (o <= 0)
+        return std::nullopt;
+    SANE_Handle h = handleOf(m_handle);
+    const SANE_Option_Descriptor* d = sane_get_option_descriptor(h, o);
+    if (!d || !SANE_OPTION_IS_ACTIVE(d->cap) || !(d->cap & SANE_CAP_SOFT_DETECT) || d->size <= 0)
+        return std::nullopt;
+    switch (d->type) {
+    case SANE_TYPE_BOOL: {
+        SANE_Bool b = SANE_FALSE;
+        if (sane_control_option(h, o, SANE_ACTION_GET_VALUE, &b, nullptr) != SANE_STATUS_GOOD)
+            return std::nullopt;
+        return std::string(b ? "true" : "false");
+    }
+    case SANE_TYPE_INT:
+    case SANE_TYPE_FIXED: {
+        const std::optional<double> v = number(o);
+        if (!v)
+            return std::nullopt;
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, d->type == SANE_TYPE_INT ? "%.0f" : "%.4f", *v);
+        return std::string(buffer);
+    }
+    case SANE_TYPE_STRING: {
+        std::vector<char> buffer(size_t(d->size) + 1, '\0');
+        if (sane_control_option(h, o, SANE_ACTION_GET_VALUE, buffer.data(), nullptr) != SANE_STATUS_GOOD)
+            return std::nullopt;
+        return std::string(buffer.data());
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+bool SaneScanner::setOption(const std::string& name, const std::string& value, std::string& error)
+{
+    const int32_t o = findOption(name.c_str());
+    if (o <= 0 || !settable(o)) {
+        error = "Der Scanner hat keine Einstellung „" + name + "“.";
+        return false;
+    }
+    SANE_Handle h = handleOf(m_handle);
+    const SANE_Option_Descriptor* d = sane_get_option_descriptor(h, o);
+    SANE_Status status = SANE_STATUS_INVAL;
+    switch (d->type) {
+    case SANE_TYPE_BOOL: {
+        const std::string v = lower(value);
+        SANE_Bool b = v == "true" || v == "1" || v == "yes" ? SANE_TRUE : SANE_FALSE;
+        status = sane_control_option(h, o, SANE_ACTION_SET_VALUE, &b, nullptr);
+        break;
+    }
+    case SANE_TYPE_INT:
+    case SANE_TYPE_FIXED: {
+        char* end = nullptr;
+        const double v = std::strtod(value.c_str(), &end);
+        if (value.empty() || *end != '\0') {
+            error = "„" + value + "“ ist keine Zahl.";
+            return false;
+        }
+        return setNumber(o, v, error);
+    }
+    case SANE_TYPE_STRING: {
+        if (d->size <= 0 || value.size() >= size_t(d->size)) {
+            error = "Der Wert für „" + name + "“ ist zu lang.";
+            return false;
+        }
+        std::vector<char> buffer(size_t(d->size), '\0');
+        std::memcpy(buffer.data(), value.data(), value.size());
+        status = sane_control_option(h, o, SANE_ACTION_SET_VALUE, buffer.data(), nullptr);
+        break;
+    }
+    case SANE_TYPE_BUTTON:
+        status = sane_control_option(h, o, SANE_ACTION_SET_VALUE, nullptr, nullptr);
+        break;
+    default:
+        break;
+    }
+    if (status != SANE_STATUS_GOOD) {
+        error = saneStatusMessage(status);
+        return false;
+    }
+    return true;
+}
+
+std::vector<SaneScanner::ModeChoice> SaneScanner::modeChoices() const
+{
+    std::vector<ModeChoice> choices;
+    if (!usable())
+        return choices;
+    SANE_Handle h = handleOf(m_handle);
+    const int32_t o = findOption("mode");
+    const SANE_Option_Descriptor* d = o > 0 ? sane_get_option_descriptor(h, o) : nullptr;
+    if (d && d->type == SANE_TYPE_STRING && d->constraint_type == SANE_CONSTRAINT_STRING_LIST &&
+        d->constraint.string_list && SANE_OPTION_IS_ACTIVE(d->cap)) {
+        std::vector<std::string> entries;
+        for (int32_t i = 0; i < kMaxListEntries && d->constraint.string_list[i]; ++i)
+            entries.emplace_back(d->constraint.string_list[i]);
+        // An entry named exactly like the choice wins over one that only
+        // contains the word ("Color" before "Color 48 Bit").
+        auto pick = [&entries](std::initializer_list<const char*> exact,
+                               std::initializer_list<const char*> partial) -> std::string {
+            for (const std::string& e : entries)
+                for (const char* w : exact)
+                    if (lower(e) == w)
+                        return e;
+            for (const std::string& e : entries)
+                for (const char* w : partial)
+                    if (lower(e).find(w) != std::string::npos)
+                        return e;
+            return {};
+        };
+        const std::string color = pick({"color", "colour", "rgb"}, {"color", "colour"});
+        const std::string gray = pick({"gray", "grey", "grayscale", "greyscale"}, {"gray", "grey"});
+        const std::string line = pick({"lineart", "line art", "binary", "black & white", "black and white"},
+                                      {"lineart", "line art", "binary"});
+        if (!color.empty())
+            choices.push_back({ScanMode::Color, color, 8, false});
+        if (!gray.empty())
+            choices.push_back({ScanMode::Gray, gray, 8, false});
+        if (!line.empty())
+            choices.push_back({ScanMode::Lineart, line, 1, false});
+        else if (!gray.empty() && allows(sane_get_option_descriptor(h, findOption("depth")), 1))
+            // Grey at one bit per sample is line art (1 = black).
+            choices.push_back({ScanMode::Lineart, gray, 1, true});
+        if (!choices.empty())
+            return choices;
+    }
+    // No mode we know: offer what the device delivers as it is set.
+    SANE_Parameters p{};
+    ScanMode only = ScanMode::Color;
+    if (sane_get_parameters(h, &p) == SANE_STATUS_GOOD && p.format == SANE_FRAME_GRAY)
+        only = p.depth == 1 ? ScanMode::Lineart : ScanMode::Gray;
+    choices.push_back({only, std::string(), 0, false});
+    return choices;
+}
+
+std::vector<ScanMode> SaneScanner::modes() const
+{
+    std::vector<ScanMode> modes;
+    for (const ModeChoice& c : modeChoices())
+        modes.push_back(c.mode);
+    return modes;
+}
+
+std::optional<ScanMode> SaneScanner::mode() const
+{
+    const std::vector<ModeChoice> choices = modeChoices();
+    const std::string current = option("mode").value_or(std::string());
+    const std::optional<double> depth = number(findOption("depth"));
+    std::optional<ScanMode> found;
+    for (const ModeChoice& c : choices) {
+        if (c.saneMode != current)
+            continue;
+        // Grey and grey at one bit share the device's mode.
+        if (!found || (c.mode == ScanMode::Lineart && depth && *depth == 1))
+            found = c.mode;
+    }
+    return found;
+}
+
+bool SaneScanner::setDepth(int32_t depth, bool required, std::string& error)
+{
+    const int32_t o = findOption("depth");
+    if (depth <= 0 || !settable(o) || !allows(sane_get_option_descriptor(handleOf(m_handle), o), depth)) {
+        if (required)
+            error = "Der Scanner kann keine Strichzeichnung scannen.";
+        return !required;
+    }
+    return setNumber(o, depth, error);
+}
+
+bool SaneScanner::setMode(ScanMode mode, std::string& error)
+{
+    for (const ModeChoice& c : modeChoices()) {
+        if (c.mode != mode)
+            continue;
+        if (!c.saneMode.empty() && !setOption("mode", c.saneMode, error))
+            return false;
+        return setDepth(c.depth, c.depthRequired, error);
+    }
+    error = std::string("Der Scanner kann nicht in „") + scanModeName(mode) + "“ scannen.";
+    return false;
+}
+
+ScanResolutions SaneScanner::resolutions() const
+{
+    ScanResolutions r;
+    const int32_t o = findOption("resolution");
+    if (o <= 0)
+        return r;
+    const SANE_Option_Descriptor* d = sane_get_option_descriptor(handleOf(m_handle), o);
+    if (!isNumber(d) || !SANE_OPTION_IS_ACTIVE(d->cap))
+        return r;
+    if (d->constraint_type == SANE_CONSTRAINT_WORD_LIST && d->constraint.word_list) {
+        for (SANE_Word i = 1; i <= std::min(d->constraint.word_list[0], kMaxListEntries); ++i) {
+            const double v = std::round(fromWord(d, d->constraint.word_list[i]));
+            if (v >= 1 && v <= 1e6)
+                r.values.push_back(int32_t(v));
+        }
+        std::sort(r.values.begin(), r.values.end());
+        r.values.erase(std::unique(r.values.begin(), r.values.end()), r.values.end());
+        return r;
+    }
+    r.isRange = true;
+    if (d->constraint_type == SANE_CONSTRAINT_RANGE && d->constraint.range) {
+        r.min = int32_t(std::clamp(std::ceil(fromWord(d, d->constraint.range->min)), 1.0, 1e6));
+        r.max = int32_t(std::clamp(std::floor(fromWord(d, d->constraint.range->max)), 0.0, 1e6));
+        r.step = int32_t(std::clamp(std::round(fromWord(d, d->constraint.range->quant)), 1.0, 1e6));
+    } else {
+        // No constraint: any sensible resolution.
+        r.min = 1;
+        r.max = 9600;
+    }
+    return r;
+}
+
+int32_t SaneScanner::resolution() const
+{
+    const std::optional<double> v = number(findOption("resolution"));
+    return v ? int32_t(std::lround(std::clamp(*v, 0.0, 1e6))) : 0;
+}
+
+bool SaneScanner::setResolution(int32_t dpi, std::string& error)
+{
+    const int32_t o = findOption("resolution");
+    if (o <= 0) {
+        error = "Bei diesem Scanner lässt sich die Auflösung nicht einstellen.";
+        return false;
+    }
+    return setNumber(o, dpi, error);
+}
+
+namespace {
+const char* const kAreaOptions[4] = {"tl-x", "tl-y", "br-x", "br-y"};
+}
+
+bool SaneScanner::hasArea() const
+{
+    if (!usable())
+        return false;
+    for (const char* name : kAreaOptions) {
+        const int32_t o = findOption(name);
+        const SANE_Option_Descriptor* d = o > 0 ? sane_get_option_descriptor(handleOf(m_handle), o) : nullptr;
+        if (!isNumber(d) || d->unit != SANE_UNIT_MM || !settable(o) || !(d->cap & SANE_CAP_SOFT_DETECT))
+            return false;
+    }
+    return true;
+}
+
+ScanArea SaneScanner::area() const
+{
+    double v[4] = {};
+    for (int i = 0; i < 4; ++i)
+        v[i] = number(findOption(kAreaOptions[i])).value_or(0);
+    return {v[0], v[1], v[2], v[3]};
+}
+
+ScanArea SaneScanner::maximumArea() const
+{
+    ScanArea a = area();
+    double* ends[4] = {&a.left, &a.top, &a.right, &a.bottom};
+    for (int i = 0; i < 4; ++i) {
+        const int32_t o = findOption(kAreaOptions[i]);
+        const SANE_Option_Descriptor* d = o > 0 ? sane_get_option_descriptor(handleOf(m_handle), o) : nullptr;
+        if (isNumber(d) && d->constraint_type == SANE_CONSTRAINT_RANGE && d->constraint.range)
+            *ends[i] = fromWord(d, i < 2 ? d->constraint.range->min : d->constraint.range->max);
+    }
+    return a;
+}
+
+bool SaneScanner::setArea(const ScanArea& area, std::string& error)
+{
+    if (!(area.right > area.left) || !(area.bottom > area.top)) {
+        error = "Der Scanbereich ist leer: rechts muss größer als links und unten größer als oben sein.";
+        return false;
+    }
+    const double v[4] = {area.left, area.top, area.right, area.bottom};
+    for (int i = 0; i < 4; ++i)
+        if (!setNumber(findOption(kAreaOptions[i]), v[i], error))
+            return false;
+    return true;
+}
+
+bool SaneScanner::parameters(ScanFrameParameters& p, std::string& error) const
+{
+    if (!usable()) {
+        error = "Es ist kein Scanner geöffnet.";
+        return false;
+    }
+    SANE_Parameters sp{};
+    const SANE_Status status = sane_get_parameters(handleOf(m_handle), &sp);
+    if (status != SANE_STATUS_GOOD) {
+        error = saneStatusMessage(status);
+        return false;
+    }
+    p.format = ScanFrameFormat(int32_t(sp.format));
+    p.lastFrame = sp.last_frame != SANE_FALSE;
+    p.bytesPerLine = sp.bytes_per_line;
+    p.pixelsPerLine = sp.pixels_per_line;
+    p.lines = sp.lines;
+    p.depth = sp.depth;
+    return true;
+}
+
+void SaneScanner::interrupt()
+{
+    std::lock_guard lock(m_readMutex);
+    if (m_reading && m_handle)
+        sane_cancel(handleOf(m_handle));
+}
+
+bool SaneScanner::readFrame(ScanFrame& frame, uint64_t& done, uint64_t& expected, bool first,
+                            const Progress& progress, const std::atomic<bool>& cancel, ScanResult& result)
+{
+    auto fail = [&result](std::string why) {
+        result.outcome = ScanOutcome::Failed;
+        result.error = std::move(why);
+        return false;
+    };
+    SANE_Handle h = handleOf(m_handle);
+    std::string error;
+    if (!parameters(frame.parameters, error))
+        return fail(error);
+    const ScanFrameParameters& p = frame.parameters;
+    error = checkScanFrameParameters(p);
+    if (!error.empty())
+        return fail(error);
+    const uint64_t limit = maxScanFrameBytes(p);
+    if (first) {
+        const bool threePass = p.format != ScanFrameFormat::Gray && p.format != ScanFrameFormat::Rgb;
+        expected = p.lines > 0 ? limit * (threePass ? 3 : 1) : 0;
+    }
+
+    constexpr SANE_Int kChunk = 1 << 16;
+    std::vector<SANE_Byte> chunk(kChunk);
+    uint64_t surplus = 0;
+    try {
+        // Room for the announced frame, within reason: an absurd announcement
+        // must not cost memory before any data has come.
+        if (p.lines > 0)
+            frame.data.reserve(std::min<uint64_t>(limit, uint64_t(1) << 28));
+        for (;;) {
+            {
+                std::lock_guard lock(m_readMutex);
+                m_reading = true;
+            }
+            SANE_Int length = 0;
+            const SANE_Status status = sane_read(h, chunk.data(), kChunk, &length);
+            {
+                std::lock_guard lock(m_readMutex);
+                m_reading = false;
+            }
+            if (cancel || status == SANE_STATUS_CANCELLED) {
+                result.outcome = ScanOutcome::Cancelled;
+                return false;
+            }
+            if (status == SANE_STATUS_EOF)
+                return true;
+            if (status != SANE_STATUS_GOOD)
+                return fail(saneStatusMessage(status));
+            if (length < 0 || length > kChunk)
+                return fail("Der Scanner hat eine ungültige Datenmenge gemeldet.");
+            if (length == 0) {
+                // Nothing yet; do not spin while the device is busy.
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                continue;
+            }
+            // Padding after the announced lines is dropped; a flood is a fault.
+            const uint64_t room = limit - frame.data.size();
+            const uint64_t take = std::min<uint64_t>(room, uint64_t(length));
+            frame.data.insert(frame.data.end(), chunk.begin(), chunk.begin() + ptrdiff_t(take));
+            surplus += uint64_t(length) - take;
+            if (surplus > limit)
+                return fail("Der Scanner liefert weit mehr Daten als angekündigt.");
+            done += uint64_t(length);
+            if (progress)
+                progress(std::min(done, expected ? expected : done), expected);
+        }
+    } catch (const std::bad_alloc&) {
+        return fail(saneStatusMessage(SANE_STATUS_NO_MEM));
+    }
+}
+
+ScanResult SaneScanner::scan(const Progress& progress, const std::atomic<bool>& cancel)
+{
+    ScanResult result;
+    if (!usable()) {
+        result.error = "Es ist kein Scanner geöffnet.";
+        return result;
+    }
+    SANE_Handle h = handleOf(m_handle);
+    std::vector<ScanFrame> frames;
+    uint64_t done = 0;
+    uint64_t expected = 0;
+    bool complete = false;
+    while (!complete) {
+        if (cancel) {
+            result.outcome = ScanOutcome::Cancelled;
+            break;
+        }
+        if (frames.size() == 3) {
+            result.error = "Der Scanner hat mehr Teilbilder geliefert als erwartet.";
+            break;
+        }
+        const SANE_Status status = sane_start(h);
+        if (cancel || status == SANE_STATUS_CANCELLED) {
+            result.outcome = ScanOutcome::Cancelled;
+            break;
+        }
+        if (status != SANE_STATUS_GOOD) {
+            result.error = saneStatusMessage(status);
+            break;
+        }
+        ScanFrame frame;
+        if (!readFrame(frame, done, expected, frames.empty(), progress, cancel, result))
+            break;
+        // A grey or colour frame is a whole picture even without the last-frame mark.
+        complete = frame.parameters.lastFrame || frame.parameters.format == ScanFrameFormat::Gray ||
+                   frame.parameters.format == ScanFrameFormat::Rgb;
+        frames.push_back(std::move(frame));
+    }
+    // After the last frame as after an error or a cancel: the device is free again.
+    {
+        std::lock_guard lock(m_readMutex);
+        sane_cancel(h);
+    }
+    if (!complete)
+        return result;
+    if (!packedDibFromScanFrames(frames, result.packedDib, result.error)) {
+        result.outcome = ScanOutcome::Failed;
+        return result;
+    }
+    result.outcome = ScanOutcome::Picture;
+    return result;
+}
+
+} // namespace knetix
