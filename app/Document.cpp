@@ -7,6 +7,7 @@
 #include "files/imagelib/ImExp.h"
 #include "files/io/AtomicFile.h"
 #include "files/project/ProjectFile.h"
+#include "files/scan/ScanBmp.h"
 #include "resources/Strings.h"
 
 #include <algorithm>
@@ -89,7 +90,23 @@ Outcome Document::openPicture(const std::string& path)
 Outcome Document::loadPicture(const std::string& path, const WA& container)
 {
     stopPlayback();
-    const LoadResult result = m_picture.loadFromContainer(path, container);
+    return pictureLoaded(m_picture.loadFromContainer(path, container), path, RadiusFrom::SmallerSide);
+}
+
+Outcome Document::adoptScan(const std::string& path, std::span<const uint8_t> packedDib)
+{
+    stopPlayback();
+    const std::vector<uint8_t> file = bmpFileFromPackedDib(packedDib);
+    if (file.empty())
+        return Outcome::failure(text(IDS_CANNOT_SAVE_FILE));
+    if (writeFileAtomically(path, file) != 0)
+        return Outcome::failure(text(IDS_CANNOT_SAVE_FILE));
+    return pictureLoaded(m_picture.loadFromPackedDib(path, packedDib.data(), packedDib.size()), path,
+                         RadiusFrom::LargerSide);
+}
+
+Outcome Document::pictureLoaded(LoadResult result, const std::string& path, RadiusFrom radius)
+{
     switch (result) {
     case LoadResult::Ok:
         break;
@@ -101,7 +118,7 @@ Outcome Document::loadPicture(const std::string& path, const WA& container)
         return Outcome::failure(pictureReadMessage(ImExpStatus::Damaged, path));
     }
     try {
-        adoptLoadedPicture();
+        adoptLoadedPicture(radius);
     } catch (const std::bad_alloc&) {
         // The keys could not be made for the new picture: start empty rather
         // than leave keys of another size.
@@ -114,11 +131,12 @@ Outcome Document::loadPicture(const std::string& path, const WA& container)
     return Outcome::success();
 }
 
-void Document::adoptLoadedPicture()
+void Document::adoptLoadedPicture(RadiusFrom radius)
 {
     const int32_t W = m_picture.width(), H = m_picture.height();
     if (m_tool) {
-        m_tool->setRadius(toolRadius(W, H, m_divisor));
+        m_tool->setRadius(radius == RadiusFrom::SmallerSide ? toolRadius(W, H, m_divisor)
+                                                            : std::max(W, H) / effectiveDivisor(m_divisor));
         handToolToCanvas();
     }
     m_picture.setField(nullptr, 0);

@@ -79,6 +79,10 @@ public:
     // Pictures and projects. A failure leaves the work as it was.
     Outcome openPicture(const std::string& path);
     Outcome loadPicture(const std::string& path, const WA& picture);
+    // A scanned picture (a 24-bit packed bitmap): written as a BMP file at
+    // `path`, then loaded from the bitmap. The tool's radius is taken from the
+    // picture's larger side here.
+    Outcome adoptScan(const std::string& path, std::span<const uint8_t> packedDib);
     Outcome openProject(const std::string& path);
     // The same for a project already in memory; `path` names it in messages
     // and is where relative picture paths are taken from.
@@ -147,7 +151,9 @@ private:
     void handToolToCanvas();
     void showActiveKey();
     void strokeAt(int32_t x, int32_t y);
-    void adoptLoadedPicture();
+    enum class RadiusFrom { SmallerSide, LargerSide };
+    void adoptLoadedPicture(RadiusFrom radius);
+    Outcome pictureLoaded(LoadResult result, const std::string& path, RadiusFrom radius);
     Outcome readOwnSize(FullSizeRenderer& renderer) const;
 
     WorkingPicture m_picture;

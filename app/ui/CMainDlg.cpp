@@ -162,6 +162,7 @@ CMainDlg::CMainDlg(ValueSettings& values, QSettings* settings, QWidget* parent)
 
 CMainDlg::~CMainDlg()
 {
+    m_scanner.shutdown();
     m_gate.reset();
     m_document->stopPlayback();
     rememberToolSettings();
@@ -212,6 +213,7 @@ bool CMainDlg::initDialog()
         s->setRange(0, Document::kSliderMax);
         s->setValue(Document::kSliderMax);
     }
+    m_scanner.prepare(this);
     return true;
 }
 
@@ -227,6 +229,18 @@ QRect CMainDlg::canvasRect() const
     const QPoint origin = panelOriginFor(size());
     return QRect(origin.x() + skin::kCanvas.x, origin.y() + skin::kCanvas.y, skin::kCanvas.width,
                  skin::kCanvas.height);
+}
+
+bool CMainDlg::event(QEvent* event)
+{
+    // The scanning library sees everything first.
+    if (m_scanner.filterEvent(this, event))
+        return true;
+    if (event->type() == ScannedPictureEvent::kType) {
+        scannedPicture(std::move(static_cast<ScannedPictureEvent*>(event)->packedDib));
+        return true;
+    }
+    return CSkinDlg::event(event);
 }
 
 void CMainDlg::resizeEvent(QResizeEvent* event)
@@ -272,8 +286,7 @@ void CMainDlg::command(int id)
         saveAvi();
         break;
     case IDC_SCAN:
-        if (askToSave())
-            notYetAvailable("Das Scannen");
+        scan();
         break;
     case IDC_PRINT:
         print();
@@ -310,18 +323,12 @@ void CMainDlg::command(int id)
         m_values.screen = m_values.screen == 0 ? 1 : 0;
         break;
     case ID_OPTIONS_SELECT_SOURCE:
-        notYetAvailable("Die Auswahl des Scanners");
+        m_scanner.chooseSource(this);
         break;
     default:
         CSkinDlg::command(id);
         break;
     }
-}
-
-void CMainDlg::notYetAvailable(const char* what)
-{
-    showMessage(this, QString::fromUtf8(what) + QStringLiteral(" ist in dieser Version noch nicht möglich."),
-                MessageKind::Information);
 }
 
 void CMainDlg::report(const Outcome& outcome)
@@ -475,6 +482,7 @@ void CMainDlg::reject()
 
 void CMainDlg::done(int result)
 {
+    m_scanner.shutdown();
     m_gate.reset();
     m_document->stopPlayback();
     rememberToolSettings();
@@ -666,6 +674,29 @@ void CMainDlg::saveAvi()
     m_canvas->update();
     if (!outcome.ok && !outcome.message.empty())
         showMessage(this, qs(outcome.message), MessageKind::Warning);
+}
+
+// ---- scanning ----
+
+void CMainDlg::scan()
+{
+    // The work is replaced only when a scan arrives and is saved.
+    if (!askToSave())
+        return;
+    stopPlayback();
+    m_scanner.acquire(this);
+}
+
+void CMainDlg::scannedPicture(std::vector<uint8_t> packedDib)
+{
+    stopPlayback();
+    // A scan lives on as a BMP file, which the canvas and projects refer to.
+    const auto path = askSavePath<CPictureSaveDlg>(TwainSave, stringText(IDS_DEFAULT_FILE_NAME),
+                                                   stringText(IDS_FILTER_SCAN_PICTURE));
+    if (!path)
+        return; // the scan is dropped
+    WaitCursor wait;
+    replaceWork(m_document->adoptScan(*path, packedDib));
 }
 
 // ---- printing ----

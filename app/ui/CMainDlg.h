@@ -7,6 +7,7 @@
 #include "app/Document.h"
 #include "app/ui/CSkinDlg.h"
 #include "app/ui/Settings.h"
+#include "app/ui/scan/CScanLibrary.h"
 #include "resources/Strings.h"
 
 #include <QPointer>
@@ -83,6 +84,7 @@ public:
     bool saveProjectDialog();
 
     void done(int result) override;
+    CScanLibrary& scanner() { return m_scanner; }
 
 protected:
     void sliderChanged(int position, int controlId) override;
@@ -93,6 +95,7 @@ protected:
     void filmstripForward() override;
     void reject() override;
     void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void selectTool(ToolKind kind);
@@ -107,10 +110,11 @@ private:
     void savePicture();
     void saveAvi();
     void print();
+    void scan();
+    void scannedPicture(std::vector<uint8_t> packedDib);
     void optionsMenu();
     void openDocument(const std::string& path);
     void about();
-    void notYetAvailable(const char* what);
     void report(const Outcome& outcome);
     // A file dialog on the slot's last folder; the chosen path, or nothing
     // when cancelled. The folder is remembered; a save path is completed with
@@ -138,6 +142,7 @@ private:
     CompressorChooser m_compressorChooser;
     PrintDialogRunner m_printDialogRunner;
     std::unique_ptr<QPrinter> m_printer; // the printer chosen last
+    CScanLibrary m_scanner;
     bool m_foldersWritten = false;
 };
 

@@ -621,6 +621,18 @@ bool SaneScanner::parameters(ScanFrameParameters& p, std::string& error) const
 
 void SaneScanner::interrupt()
 {
+    // The reading thread stops by itself at its next chunk and cancels then
+    // (see scan()). Some backends end their reader thread the hard way on
+    // sane_cancel, which must not catch it in the middle of its work; so only a
+    // read that stays stuck is cut short from here.
+    for (int i = 0; i < 50; ++i) {
+        {
+            std::lock_guard lock(m_readMutex);
+            if (!m_reading)
+                return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     std::lock_guard lock(m_readMutex);
     if (m_reading && m_handle)
         sane_cancel(handleOf(m_handle));
@@ -736,7 +748,11 @@ ScanResult SaneScanner::scan(const Progress& progress, const std::atomic<bool>& 
                    frame.parameters.format == ScanFrameFormat::Rgb;
         frames.push_back(std::move(frame));
     }
-    // After the last frame as after an error or a cancel: the device is free again.
+    // After the last frame as after an error or a cancel: the device is free
+    // again. Some backends end their reader thread asynchronously on
+    // sane_cancel and could catch it holding a lock (a hang in the C library);
+    // a moment lets the reader finish, or settle in a blocking write.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     {
         std::lock_guard lock(m_readMutex);
         sane_cancel(h);

@@ -272,29 +272,6 @@ TEST_F(SaneScannerTest, CancelFromAnotherThreadEndsWithoutAPictureAndFreesTheDev
     scanPicture();
 }
 
-TEST_F(SaneScannerTest, DeviceErrorsBecomeGermanMessagesAndACancelIsNoError)
-{
-    const std::pair<const char*, const char*> cases[] = {
-        {"SANE_STATUS_JAMMED", "Papierstau im Scanner."},
-        {"SANE_STATUS_NO_DOCS", "Im Scanner liegt keine Vorlage."},
-        {"SANE_STATUS_DEVICE_BUSY", "Der Scanner ist belegt."},
-        {"SANE_STATUS_IO_ERROR", "Fehler bei der Verbindung zum Scanner."},
-    };
-    for (const auto& [status, message] : cases) {
-        set("read-return-value", status);
-        const ScanResult r = scan();
-        EXPECT_EQ(r.outcome, ScanOutcome::Failed) << status;
-        EXPECT_EQ(r.error, message);
-        EXPECT_TRUE(r.packedDib.empty());
-    }
-    set("read-return-value", "SANE_STATUS_CANCELLED");
-    EXPECT_EQ(scan().outcome, ScanOutcome::Cancelled);
-
-    // The device works again afterwards.
-    set("read-return-value", "Default");
-    scanPicture();
-}
-
 TEST_F(SaneScannerTest, AnotherDeviceCanBeOpenedBesideAndAfter)
 {
     SaneScanner second;

@@ -4,6 +4,7 @@
 #include "app/ui/CCompressorDlg.h"
 #include "app/ui/CKnetixApp.h"
 #include "app/ui/Printing.h"
+#include "app/ui/scan/CScanDlg.h"
 #include "app/ui/CMainDlg.h"
 #include "browser/FileDialogParts.h"
 #include "browser/FileDialogs.h"
@@ -15,7 +16,10 @@
 #include "skin/CMyToolTipCtrl.h"
 #include "skin/CSliderButton.h"
 #include "tests/common/Capture.h"
+#include "tests/common/Modal.h"
 #include "tests/common/TestPictures.h"
+#include "tests/scan/SaneTestConfig.h"
+#include "files/scan/ScanBmp.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -36,29 +40,9 @@
 
 namespace knetix {
 
-namespace {
+using test::onNextModal;
 
-// Acts on the next modal dialog of type D as soon as it is up; one that never
-// gets an answer is cancelled after a few seconds so that a failing test ends.
-template <class D>
-void onNextModal(std::function<void(D*)> act)
-{
-    auto* timer = new QTimer;
-    auto ticks = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, ticks] {
-        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            act(d);
-        } else if (++*ticks > 1000) {
-            timer->stop();
-            timer->deleteLater();
-            if (auto* any = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-                any->reject();
-        }
-    });
-    timer->start(5);
-}
+namespace {
 
 // Types a name into a file dialog's name box and presses OK.
 template <class D>
@@ -562,6 +546,80 @@ private slots:
             d.dataRateCheck()->setChecked(false);
             QCOMPARE(d.settings().keyFrameRate, 0);
         }
+    }
+
+    void scanReplacesTheWorkThroughABmp()
+    {
+        test::SaneTestConfig sane;
+        openTestPicture();
+        click(IDC_IRON);
+        click(IDC_LARGE);
+        stroke({100, 100}, {110, 100});
+        const auto field = test::activeField(doc());
+
+        // Yes, then a cancelled save: no scan, the work stays.
+        m_answers = {1};
+        cancelFileDialog<CProjectSaveDlg>();
+        click(IDC_SCAN);
+        QVERIFY(doc().modified());
+        QCOMPARE(test::activeField(doc()), field);
+
+        // No: the scan dialog; its picture is saved as a BMP and replaces the work.
+        m_answers = {0};
+        onNextModal<CScanDlg>([](CScanDlg* d) {
+            std::string error;
+            d->scanner().setOption("read-delay", "false", error);
+            d->modeBox()->setCurrentIndex(0); // Farbe
+            d->resolutionSpin()->setValue(25);
+            d->rightBox()->setValue(30);
+            d->bottomBox()->setValue(20);
+            d->startScan();
+        });
+        answerFileDialog<CPictureSaveDlg>("scan");
+        click(IDC_SCAN);
+        const std::string bmp = *m_folder / "scan.BMP";
+        QVERIFY(test::waitFor([&] { return doc().picture().picturePath() == bmp; }));
+        QVERIFY(!doc().modified());
+        QCOMPARE(doc().keys().count(), 2);
+        QCOMPARE(dlg().folders()[TwainSave], m_folder->path().string() + "/");
+        const int W = doc().picture().width(), H = doc().picture().height();
+        QVERIFY(W > H); // 30 x 20 mm, fitted into the canvas
+        QCOMPARE(doc().tool()->radius(), W / kDivisorLarge); // the larger side for a scan
+
+        // The file is the scanned bitmap behind a 14-byte file header.
+        const std::vector<uint8_t> file = test::readBytes(bmp);
+        QVERIFY(file.size() > 54);
+        QCOMPARE(file[0], uint8_t('B'));
+        QCOMPARE(file[1], uint8_t('M'));
+        const std::vector<uint8_t> dib(file.begin() + 14, file.end());
+        QVERIFY(bmpFileFromPackedDib(dib) == file);
+        Bitmap24View view;
+        QVERIFY(parsePackedDib24(dib.data(), dib.size(), view));
+        QVERIFY(view.width > view.height);
+        QCOMPARE(test::capture("gm identify -format '%w x %h' '" + bmp + "'"),
+                 std::to_string(view.width) + " x " + std::to_string(view.height) + "\n");
+
+        // A scan whose save is cancelled is dropped.
+        stroke({100, 100}, {110, 100});
+        m_answers = {0};
+        onNextModal<CScanDlg>([](CScanDlg* d) {
+            std::string error;
+            d->scanner().setOption("read-delay", "false", error);
+            d->resolutionSpin()->setValue(25);
+            d->rightBox()->setValue(20);
+            d->bottomBox()->setValue(20);
+            d->startScan();
+        });
+        bool saveShown = false;
+        onNextModal<CPictureSaveDlg>([&saveShown](CPictureSaveDlg* d) {
+            saveShown = true;
+            d->cancel();
+        });
+        click(IDC_SCAN);
+        QVERIFY(test::waitFor([&] { return saveShown; }));
+        QCoreApplication::processEvents();
+        QCOMPARE(doc().picture().picturePath(), bmp);
+        QVERIFY(doc().modified());
     }
 
     void printPlacementRule()
