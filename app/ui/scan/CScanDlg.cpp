@@ -237,21 +237,33 @@ bool CScanDlg::startScan()
                 if (now - shown < kProgressInterval)
                     return;
                 shown = now;
-                QMetaObject::invokeMethod(
-                    this, [this, done, expected] { showProgress(done, expected); }, Qt::QueuedConnection);
+                {
+                    std::lock_guard lock(m_handoff);
+                    m_done = done;
+                    m_expected = expected;
+                }
+                QMetaObject::invokeMethod(this, [this] { showProgress(); }, Qt::QueuedConnection);
             },
             m_cancel);
-        auto shared = std::make_shared<ScanResult>(std::move(result));
-        QMetaObject::invokeMethod(
-            this, [this, shared] { finishScan(std::move(*shared)); }, Qt::QueuedConnection);
+        {
+            std::lock_guard lock(m_handoff);
+            m_result = std::move(result);
+        }
+        QMetaObject::invokeMethod(this, [this] { finishScan(); }, Qt::QueuedConnection);
     });
     return true;
 }
 
-void CScanDlg::showProgress(uint64_t done, uint64_t expected)
+void CScanDlg::showProgress()
 {
     if (!m_scanning)
         return;
+    uint64_t done = 0, expected = 0;
+    {
+        std::lock_guard lock(m_handoff);
+        done = m_done;
+        expected = m_expected;
+    }
     if (expected == 0) {
         m_progress->setRange(0, 0); // height unknown: the bar only shows activity
         return;
@@ -260,12 +272,19 @@ void CScanDlg::showProgress(uint64_t done, uint64_t expected)
     m_progress->setValue(int(std::min<uint64_t>(done, expected) * 1000 / expected));
 }
 
-void CScanDlg::finishScan(ScanResult result)
+void CScanDlg::finishScan()
 {
     if (!m_scanning)
         return; // abortScan() has already ended it
     if (m_worker.joinable())
         m_worker.join();
+    ScanResult result;
+    {
+        std::lock_guard lock(m_handoff);
+        if (m_result)
+            result = std::move(*m_result);
+        m_result.reset();
+    }
     m_scanning = false;
     m_progress->setRange(0, 1000);
     setBusy(false);

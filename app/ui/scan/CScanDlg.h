@@ -9,6 +9,8 @@
 #include <QDialog>
 
 #include <atomic>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -82,8 +84,8 @@ private:
     void showResolutions(int32_t wanted);
     void showArea();
     void cancelClicked();
-    void showProgress(uint64_t done, uint64_t expected);
-    void finishScan(ScanResult result);
+    void showProgress();
+    void finishScan();
     void setBusy(bool busy);
     int32_t chosenResolution() const;
 
@@ -92,6 +94,11 @@ private:
     // The worker touches only m_scanner and m_cancel; everything it has to
     // say reaches the dialog as queued calls.
     std::thread m_worker;
+    // What the worker hands over; the queued calls that follow carry no data.
+    std::mutex m_handoff;
+    std::optional<ScanResult> m_result;
+    uint64_t m_done = 0;
+    uint64_t m_expected = 0;
     std::atomic<bool> m_cancel{false};
     bool m_scanning = false;
     std::vector<uint8_t> m_picture;
