@@ -5,6 +5,7 @@
 #include "files/container/Dib.h"
 #include "files/scan/SaneScanner.h"
 #include "tests/scan/SaneTestConfig.h"
+#include "tests/scan/ScanPicture.h"
 
 #include <gtest/gtest.h>
 
@@ -31,30 +32,7 @@ private:
 [[maybe_unused]] ::testing::Environment* const g_environment =
     ::testing::AddGlobalTestEnvironment(new SaneEnvironment);
 
-struct Picture {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint8_t> dib;
-
-    explicit Picture(std::vector<uint8_t> block) : dib(std::move(block))
-    {
-        Bitmap24View view;
-        if (parsePackedDib24(dib.data(), dib.size(), view)) {
-            width = view.width;
-            height = view.height;
-        }
-    }
-    // Every pixel's blue, green and red equal to v.
-    bool all(uint8_t v) const
-    {
-        const int32_t stride = (width * 3 + 3) / 4 * 4;
-        for (int32_t k = 0; k < height; ++k)
-            for (int32_t i = 0; i < width * 3; ++i)
-                if (dib[size_t(40 + k * stride + i)] != v)
-                    return false;
-        return true;
-    }
-};
+using test::Picture;
 
 class SaneScannerTest : public ::testing::Test {
 protected:

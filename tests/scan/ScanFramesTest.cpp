@@ -4,6 +4,7 @@
 
 #include "files/container/Dib.h"
 #include "files/scan/ScanFrames.h"
+#include "tests/scan/ScanPicture.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,8 @@
 namespace knetix {
 namespace {
 
-using Rgb = std::array<uint8_t, 3>;
+using test::Picture;
+using test::Rgb;
 
 ScanFrame frame(ScanFrameFormat format, int32_t width, int32_t lines, int32_t depth, int32_t bytesPerLine,
                 std::vector<uint8_t> data, bool last = true)
@@ -39,36 +41,6 @@ std::string refusal(const std::vector<ScanFrame>& frames)
     EXPECT_TRUE(dib.empty());
     return error;
 }
-
-// Reads the buffer back on its own terms: rows padded to four bytes, bottom-up, B G R.
-struct Picture {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint8_t> dib;
-
-    explicit Picture(std::vector<uint8_t> block) : dib(std::move(block))
-    {
-        Bitmap24View view;
-        EXPECT_TRUE(parsePackedDib24(dib.data(), dib.size(), view));
-        const DibHeader h = readDibHeader(dib.data());
-        EXPECT_EQ(h.size, 40);
-        EXPECT_EQ(h.planes, 1);
-        EXPECT_EQ(h.bitCount, 24);
-        EXPECT_EQ(h.compression, 0u);
-        EXPECT_EQ(h.clrUsed, 0u);
-        EXPECT_GT(h.height, 0);
-        width = h.width;
-        height = h.height;
-        EXPECT_EQ(h.sizeImage, uint32_t(stride() * height));
-        EXPECT_EQ(dib.size(), size_t(40 + stride() * height));
-    }
-    int32_t stride() const { return (width * 3 + 3) / 4 * 4; }
-    Rgb at(int32_t x, int32_t y) const
-    {
-        const uint8_t* p = dib.data() + 40 + (height - 1 - y) * stride() + x * 3;
-        return {p[2], p[1], p[0]};
-    }
-};
 
 TEST(ScanFrames, ColourFrameBecomesBottomUpBgrWithPaddedRows)
 {
