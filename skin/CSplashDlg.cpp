@@ -14,6 +14,7 @@ namespace knetix {
 
 CSplashDlg::CSplashDlg(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
 {
+    setWindowTitle(QStringLiteral("Knetix"));
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_OpaquePaintEvent);
     const QScreen* screen = parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen();

@@ -31,6 +31,16 @@ fail() {
   exit 1
 }
 
+# Waits until N windows titled "Knetix" are visible: the frame, the main
+# dialog, and the start-up picture or a message box over them.
+wait_windows() {
+  for _ in $(seq 400); do
+    [ "$(xdotool search --onlyvisible --name '^Knetix$' 2>/dev/null | wc -l)" -eq "$1" ] && return 0
+    sleep 0.05
+  done
+  fail "expected $1 visible windows, saw $(xdotool search --onlyvisible --name '^Knetix$' 2>/dev/null | wc -l)"
+}
+
 # A free display of 1024 x 768: the skin's origin is (192, 144).
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
@@ -50,10 +60,11 @@ unset QT_QPA_PLATFORM
 
 "$knetix" "$work/picture.bmp" >"$work/knetix.log" 2>&1 &
 knetix_pid=$!
-xdotool search --sync --onlyvisible --name '^Knetix$' >/dev/null
-sleep 1.5
+wait_windows 3
+sleep 0.3
 xdotool key space # the start-up picture goes with a key
-sleep 0.5
+wait_windows 2
+sleep 0.3
 import -window root "$out/xvfb-start.png"
 
 # A second copy ends at once without a word and leaves the first running.
@@ -92,7 +103,8 @@ band=$(convert "$out/xvfb-screenshot.png" -crop 180x768+0+0 -format '%[fx:maxima
 
 # Escape asks to save the changed work; "Nein" ends the program.
 xdotool key Escape
-sleep 0.7
+wait_windows 3
+sleep 0.3
 import -window root "$out/xvfb-prompt.png"
 xdotool key n
 for _ in $(seq 100); do
