@@ -23,6 +23,13 @@ namespace knetix {
 
 namespace {
 
+constexpr int32_t kLowestUsefulResolution = 25;
+constexpr int32_t kDefaultResolution = 150;
+
+} // namespace
+
+namespace {
+
 // Progress reaches the dialog at most this often, however fast the device reads.
 constexpr auto kProgressInterval = std::chrono::milliseconds(40);
 
@@ -54,7 +61,7 @@ CScanDlg::CScanDlg(std::vector<ScanDevice> devices, const std::string& preferred
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Scanner:"), m_device);
     form->addRow(QStringLiteral("&Modus:"), m_mode);
-    form->addRow(QStringLiteral("&Auflösung:"), resolution);
+    form->addRow(QStringLiteral("Auflösung:"), resolution);
 
     auto* areaGroup = new QGroupBox(QStringLiteral("Scanbereich"), this);
     auto* areaGrid = new QGridLayout(areaGroup);
@@ -151,6 +158,10 @@ void CScanDlg::modeChosen()
 
 void CScanDlg::showResolutions(int32_t wanted)
 {
+    // A device that reports no useful resolution of its own starts at a
+    // common one for photos.
+    if (wanted < kLowestUsefulResolution)
+        wanted = kDefaultResolution;
     const ScanResolutions r = m_scanner.isOpen() ? m_scanner.resolutions() : ScanResolutions{};
     m_resolutionSpin->setHidden(!r.isRange || r.empty());
     m_resolutionBox->setHidden(r.isRange && !r.empty());
