@@ -12,11 +12,61 @@
 #include <initializer_list>
 #include <new>
 #include <string_view>
+#include <filesystem>
+#include <fstream>
+#include <set>
 #include <thread>
 
 namespace knetix {
 
 namespace {
+
+// The threads of this process, by id.
+std::set<long> processThreads()
+{
+    std::set<long> ids;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task", error))
+        ids.insert(std::strtol(entry.path().filename().c_str(), nullptr, 10));
+    return ids;
+}
+
+// True when the thread is gone or waits in a system call that blocks (I/O,
+// sleeping, waiting for a lock): ended there, it holds nothing.
+bool threadSettled(long id)
+{
+    std::ifstream in("/proc/self/task/" + std::to_string(id) + "/syscall");
+    std::string first;
+    if (!(in >> first))
+        return true; // gone
+    if (first == "running")
+        return false;
+    const long call = std::strtol(first.c_str(), nullptr, 10);
+    // read, write, poll, select, nanosleep, futex, epoll_wait, clock_nanosleep,
+    // pselect6, ppoll, epoll_pwait (x86-64 numbers)
+    constexpr long kBlocking[] = {0, 1, 7, 23, 35, 202, 232, 230, 270, 271, 281};
+    return std::find(std::begin(kBlocking), std::end(kBlocking), call) != std::end(kBlocking);
+}
+
+// Some backends end their reader thread asynchronously on sane_cancel. Caught
+// inside the C library (an allocation, say) it would die holding a lock and
+// hang the whole program, so the threads that came up with the scan are given
+// time to finish or to block first (at most two seconds).
+void waitForBackendThreads(const std::set<long>& before)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (std::chrono::steady_clock::now() < deadline) {
+        bool settled = true;
+        for (long id : processThreads())
+            if (!before.count(id) && !threadSettled(id)) {
+                settled = false;
+                break;
+            }
+        if (settled)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
 
 // Status codes of later SANE versions that some backends already return.
 constexpr int kStatusWarmingUp = 12;
@@ -719,6 +769,7 @@ ScanResult SaneScanner::scan(const Progress& progress, const std::atomic<bool>& 
     }
     SANE_Handle h = handleOf(m_handle);
     std::vector<ScanFrame> frames;
+    const std::set<long> threadsBefore = processThreads();
     uint64_t done = 0;
     uint64_t expected = 0;
     bool complete = false;
@@ -748,11 +799,8 @@ ScanResult SaneScanner::scan(const Progress& progress, const std::atomic<bool>& 
                    frame.parameters.format == ScanFrameFormat::Rgb;
         frames.push_back(std::move(frame));
     }
-    // After the last frame as after an error or a cancel: the device is free
-    // again. Some backends end their reader thread asynchronously on
-    // sane_cancel and could catch it holding a lock (a hang in the C library);
-    // a moment lets the reader finish, or settle in a blocking write.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // After the last frame as after an error or a cancel: the device is free again.
+    waitForBackendThreads(threadsBefore);
     {
         std::lock_guard lock(m_readMutex);
         sane_cancel(h);

@@ -20,8 +20,13 @@ uint32_t le32(const std::vector<uint8_t>& b, size_t at)
 // `sizeImage` to show that the file does not depend on it.
 std::vector<uint8_t> block(int32_t width, int32_t height, size_t pixelBytes, uint32_t sizeImage, size_t extra = 0)
 {
-    DibHeader h = dib24Header(width, height, 3780, 3780);
+    // Filled in by hand: the sizes may be absurd on purpose.
+    DibHeader h;
+    h.width = width;
+    h.height = height;
     h.sizeImage = sizeImage;
+    h.xPelsPerMeter = 3780;
+    h.yPelsPerMeter = 3780;
     std::vector<uint8_t> b(40 + pixelBytes + extra, 0xCC);
     writeDibHeader(b.data(), h);
     std::iota(b.begin() + 40, b.begin() + 40 + ptrdiff_t(pixelBytes), uint8_t(1));
