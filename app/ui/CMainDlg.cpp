@@ -162,11 +162,7 @@ CMainDlg::CMainDlg(ValueSettings& values, QSettings* settings, QWidget* parent)
 
 CMainDlg::~CMainDlg()
 {
-    m_scanner.shutdown();
-    m_gate.reset();
-    m_document->stopPlayback();
-    rememberToolSettings();
-    writeFolders();
+    endWork();
     // Both windows refer to the document.
     delete m_canvas;
     delete m_strip;
@@ -482,16 +478,18 @@ void CMainDlg::reject()
 
 void CMainDlg::done(int result)
 {
+    endWork();
+    CSkinDlg::done(result);
+}
+
+// When the dialog ends, and again when it goes without having ended: no scan
+// or playback outlives it, and the settings keep the tool and the folders.
+void CMainDlg::endWork()
+{
     m_scanner.shutdown();
     m_gate.reset();
     m_document->stopPlayback();
     rememberToolSettings();
-    writeFolders();
-    CSkinDlg::done(result);
-}
-
-void CMainDlg::writeFolders()
-{
     if (m_settings)
         saveFolders(*m_settings, m_folders);
 }

@@ -125,7 +125,7 @@ private:
     std::optional<std::string> askSavePath(FolderSlot slot, const QString& name, const QString& filter);
     void replaceWork(const Outcome& outcome);
     void rememberToolSettings();
-    void writeFolders();
+    void endWork();
 
     ValueSettings& m_values;
     QSettings* m_settings;
@@ -143,7 +143,6 @@ private:
     PrintDialogRunner m_printDialogRunner;
     std::unique_ptr<QPrinter> m_printer; // the printer chosen last
     CScanLibrary m_scanner;
-    bool m_foldersWritten = false;
 };
 
 } // namespace knetix
