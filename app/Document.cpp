@@ -246,9 +246,7 @@ Outcome Document::savePicture(const std::string& path, OutputSize size)
             renderer.render(m_picture.field(), m_picture.width(), m_picture.height());
         view = renderer.outputView();
     } else {
-        const auto& block = m_picture.pictureBlock();
-        if (!parsePackedDib24(block.data(), block.size(), view))
-            return Outcome::failure(text(IDS_CANNOT_SAVE_FILE));
+        view = m_picture.displayedView();
     }
     if (ImExp_WriteFile(path, view) != ImExpStatus::Ok)
         return Outcome::failure(text(IDS_CANNOT_SAVE_FILE));
@@ -315,8 +313,7 @@ Outcome Document::exportMovie(const std::string& path, const MovieSettings& sett
             m_picture.setNotify(false);
             m_picture.setField(cells);
             m_picture.fullRender(kSliderMax, RenderMode::Smooth);
-            const auto& block = m_picture.pictureBlock();
-            parsePackedDib24(block.data(), block.size(), view);
+            view = m_picture.displayedView();
         }
         if (writer.writeFrame(view) != MovieStatus::Ok) {
             outcome = Outcome::failure(text(IDS_CANNOT_SAVE_FILE));

@@ -128,7 +128,10 @@ void applyStroke(OffsetCell* field, int32_t fieldCount, const Rect& picture, CMT
     tool.recordPoint(x, y, W, H);
     if (!field || W <= 0 || H <= 0 || int64_t(fieldCount) != int64_t(W) * H)
         return;
-    if (patch.radius() != r || !patch.cells())
+    // The patch follows the tool's radius. A radius-0 tool visits no point,
+    // so a patch the canvas never made for it stays unmade (and its stored
+    // count 0); a larger radius without cells gets them now.
+    if (patch.radius() != r || (!patch.cells() && r > 0))
         patch.resize(r);
     if (!patch.cells())
         return;

@@ -22,6 +22,15 @@ const uint8_t* WorkingPicture::displayedBits() const
     return m_block.empty() ? nullptr : m_block.data() + kDibHeaderSize;
 }
 
+Bitmap24View WorkingPicture::displayedView() const
+{
+    if (!hasPicture())
+        return {};
+    const DibHeader header = readDibHeader(m_block.data());
+    return Bitmap24View{width(), height(), m_stride, displayedBits(), header.xPelsPerMeter,
+                        header.yPelsPerMeter};
+}
+
 PictureBuffers WorkingPicture::buffers()
 {
     return PictureBuffers{m_source.data(), m_block.data() + kDibHeaderSize, width(), height(),

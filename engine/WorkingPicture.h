@@ -8,6 +8,7 @@
 #include "engine/CMMask.h"
 #include "engine/OffsetCell.h"
 #include "engine/Render.h"
+#include "files/container/Dib.h"
 
 #include <cstdint>
 #include <functional>
@@ -49,6 +50,11 @@ public:
     // Header and displayed bits in one block (empty without a picture).
     const std::vector<uint8_t>& pictureBlock() const { return m_block; }
     const uint8_t* displayedBits() const;
+    // The displayed picture by the working picture's own geometry and the
+    // header's resolution; an invalid view without a picture. Fields of a
+    // stored header that a 24-bit picture does not need (image size, colours
+    // used) are not consulted.
+    Bitmap24View displayedView() const;
     const std::vector<uint8_t>& sourceBits() const { return m_source; }
 
     // Fit a picture into the canvas (scaled up or down until it touches two

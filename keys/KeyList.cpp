@@ -1,7 +1,9 @@
 #include "keys/KeyList.h"
 
 #include <algorithm>
+#include <climits>
 #include <new>
+#include <tuple>
 #include <utility>
 
 namespace knetix {
@@ -44,6 +46,29 @@ Size thumbnailSize(int32_t pictureWidth, int32_t pictureHeight, int32_t cellSide
         return {};
     const int32_t f = std::max(pictureHeight / cellSide, pictureWidth / cellSide);
     return {pictureWidth / (f + 1), pictureHeight / (f + 1)};
+}
+
+bool settleStrayIndices(KeyListState& s)
+{
+    const int32_t n = int32_t(std::min<size_t>(s.keys.size(), size_t(INT32_MAX)));
+    const int32_t lastKey = std::max(n - 1, 0);
+    const auto indices = [&s] {
+        return std::tuple{s.firstVisible, s.menuKey, s.playback.phase, s.playback.currentKey,
+                          s.playback.nextKey};
+    };
+    const auto before = indices();
+    s.firstVisible = std::clamp(s.firstVisible, 0, lastKey);
+    if (s.menuKey < 0 || s.menuKey > n) // n itself is the empty cell after the last key
+        s.menuKey = 0;
+    PlaybackState& p = s.playback;
+    if (p.phase < 0 || p.phase > 64)
+        p.phase = 0;
+    if (p.currentKey < 0 || p.currentKey > lastKey)
+        p.currentKey = 0;
+    // 1 is where a fresh strip starts, even before it has two keys.
+    if (p.nextKey < 0 || p.nextKey > std::max(n - 1, 1))
+        p.nextKey = 1;
+    return indices() != before;
 }
 
 KeyList::KeyList(int32_t stripWidth, int32_t stripHeight)
@@ -119,6 +144,7 @@ void KeyList::rebuild(int32_t pictureWidth, int32_t pictureHeight, const Thumbna
     m_state.thumbnailWidth = thumb.width;
     m_state.thumbnailHeight = thumb.height;
     m_state.activeKey = 1;
+    settleStrayIndices(m_state);
 }
 
 void KeyList::replace(KeyListState state)
@@ -196,6 +222,9 @@ KeyEffect KeyList::run(KeyCommand command, const ThumbnailDrawer& draw)
         keys.erase(keys.begin() + r);
         if (a >= r)
             a = std::max(a - 1, 0);
+        // A strip scrolled to the key just deleted keeps its last key in view;
+        // a saved project never points past its keys.
+        settleStrayIndices(m_state);
         activate(a, draw);
         return KeyEffect::ShowActive;
     case KeyCommand::MoveRight:

@@ -68,6 +68,13 @@ struct KeyListState {
     std::unique_ptr<CMMask> blend;
 };
 
+// First visible, menu key and the playback position are only read after a
+// scroll, a menu or Begin has set them, so a file may carry whatever they
+// held in memory. Values outside the key list are put back to sound ones
+// (first visible into the list, menu key 0, phase 0, current key 0, next
+// key 1); values inside stay as they are. Returns whether anything changed.
+bool settleStrayIndices(KeyListState& state);
+
 // What the canvas has to do after a Key command.
 enum class KeyEffect {
     None,       // only the strip changed
@@ -108,7 +115,8 @@ public:
     OffsetCell* activeCells();
 
     // After a picture was loaded: two identity keys of its size with thumbnails,
-    // the second active. First visible stays. Throws std::bad_alloc when the
+    // the second active. First visible and the menu key stay where they still
+    // point into the new list. Throws std::bad_alloc when the
     // fields cannot be had; then nothing has changed.
     void rebuild(int32_t pictureWidth, int32_t pictureHeight, const ThumbnailDrawer& draw);
     // Takes over a project's filmstrip (checked by the reader).

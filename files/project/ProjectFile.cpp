@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <limits>
 
 namespace knetix {
 
@@ -290,14 +289,14 @@ KeyListState readFilmstrip(ArchiveReader& in)
     return s;
 }
 
-// The filmstrip must fit the canvas and itself.
+// The filmstrip must fit the canvas and itself: sizes, cell counts and the
+// active key. Fields that nothing reads before they are set again are
+// settled, not refused.
 void checkFilmstrip(const KeyListState& s, const CanvasState& canvas)
 {
     const int32_t n = int32_t(s.keys.size());
     if (s.stripHeight < 1 || s.stripWidth > kMaxStripSide || s.stripWidth / s.stripHeight < 2)
         damaged("strip size");
-    if (s.firstVisible < 0 || s.firstVisible > std::numeric_limits<int32_t>::max() / 2)
-        damaged("first visible key");
     if (!canvas.hasPicture()) {
         if (n != 0 || s.blend || s.pictureWidth != 0 || s.pictureHeight != 0 || s.cellCount != 0 ||
             s.thumbnailWidth != 0 || s.thumbnailHeight != 0)
@@ -314,10 +313,10 @@ void checkFilmstrip(const KeyListState& s, const CanvasState& canvas)
             damaged("cell count of a key");
     if (s.blend && s.blend->cellCount() != s.cellCount)
         damaged("cell count of the blend field");
-    if (s.activeKey < 0 || s.activeKey >= n || s.menuKey < 0 || s.menuKey > n ||
-        s.playback.currentKey < 0 || s.playback.currentKey >= n || s.playback.nextKey < 0 ||
-        s.playback.nextKey >= n || s.playback.phase < 0 || s.playback.phase > 64)
-        damaged("key index");
+    // The canvas edits the active key at once; the other indices are settled
+    // after this check.
+    if (s.activeKey < 0 || s.activeKey >= n)
+        damaged("active key");
 }
 
 } // namespace
@@ -372,6 +371,7 @@ Project decodeProject(std::span<const uint8_t> data, const std::string& folder)
     p.canvas = readCanvas(in, folder);
     p.filmstrip = readFilmstrip(in);
     checkFilmstrip(p.filmstrip, p.canvas);
+    settleStrayIndices(p.filmstrip);
     p.tool = readTool(in);
     p.toolBitmapId = in.readInt32();
     return p;

@@ -1,6 +1,7 @@
 #include "AppFixtures.h"
 
 #include "files/project/ProjectFile.h"
+#include "tests/common/Capture.h"
 
 #include <gtest/gtest.h>
 
@@ -307,11 +308,6 @@ TEST_F(ProjectFileTest, DamagedFilesAreRefusedAndChangeNothing)
         {"strip height 0", [&](auto& b) { putInt32(b, at.stripWidth + 4, 0); }, badFormat},
         {"active key = count", [&](auto& b) { putInt32(b, at.activeKey, 3); }, badFormat},
         {"active key negative", [&](auto& b) { putInt32(b, at.activeKey, -1); }, badFormat},
-        {"current key", [&](auto& b) { putInt32(b, at.currentKey, 3); }, badFormat},
-        {"next key", [&](auto& b) { putInt32(b, at.nextKey, -1); }, badFormat},
-        {"menu key", [&](auto& b) { putInt32(b, at.menuKey, 4); }, badFormat},
-        {"phase", [&](auto& b) { putInt32(b, at.phase, 65); }, badFormat},
-        {"first visible", [&](auto& b) { putInt32(b, at.firstVisible, -1); }, badFormat},
         {"thumbnail size", [&](auto& b) { putInt32(b, at.thumbnailWidth, 1000); }, badFormat},
         {"thumbnail bits per pixel", [&](auto& b) { putWord(b, at.keyRecord[0] + 4 + 8 * 2400 + 4 + 18, 7); }, badFormat},
         {"thumbnail rows", [&](auto& b) { putInt32(b, at.keyRecord[0] + 4 + 8 * 2400 + 4 + 8, 100000); }, endOfData},
@@ -342,6 +338,126 @@ TEST_F(ProjectFileTest, DamagedFilesAreRefusedAndChangeNothing)
 
     victim.setModified(false);
     EXPECT_EQ(saved(victim, "victim-after.knx"), before);
+}
+
+// First visible, menu key and the playback position hold whatever a writer
+// had in memory; out of range they are settled on reading, in range they stay.
+TEST_F(ProjectFileTest, StrayFilmstripFieldsAreSettledNotRefused)
+{
+    const auto good = saved(doc, "good.knx");
+    const Layout at(doc, std::strlen("grid.bmp"));
+    ASSERT_EQ(doc.keys().count(), 3);
+    const std::string path = folder / "stray.knx";
+
+    auto stray = good;
+    putInt32(stray, at.firstVisible, 12345);
+    putInt32(stray, at.menuKey, 77);
+    putInt32(stray, at.phase, 999);
+    putInt32(stray, at.currentKey, -5);
+    putInt32(stray, at.nextKey, INT32_MAX);
+    putInt32(stray, at.nextKey + 4, -777); // the play parameter is never checked
+    writeBytes(path, stray);
+    Document reader{60, 60};
+    ASSERT_TRUE(reader.openProject(path));
+    EXPECT_EQ(reader.keys().activeKey(), 2);
+    const auto settled = saved(reader, "settled.knx");
+    ASSERT_EQ(settled.size(), good.size());
+    EXPECT_EQ(int32At(settled, at.firstVisible), 2); // into the list: its last key
+    EXPECT_EQ(int32At(settled, at.menuKey), 0);
+    EXPECT_EQ(int32At(settled, at.phase), 0);
+    EXPECT_EQ(int32At(settled, at.currentKey), 0);
+    EXPECT_EQ(int32At(settled, at.nextKey), 1);
+    EXPECT_EQ(int32At(settled, at.nextKey + 4), -777);
+    // Apart from the settled fields the file is saved as it was read.
+    auto expected = stray;
+    std::copy(settled.begin() + long(at.firstVisible), settled.begin() + long(at.nextKey + 4),
+              expected.begin() + long(at.firstVisible));
+    EXPECT_EQ(settled, expected);
+
+    // The edge of each range is kept: the menu on the empty cell, phase 64,
+    // the last key as current, first visible on the last key, and a negative
+    // first visible goes to 0.
+    auto edges = good;
+    putInt32(edges, at.firstVisible, 2);
+    putInt32(edges, at.menuKey, 3);
+    putInt32(edges, at.phase, 64);
+    putInt32(edges, at.currentKey, 2);
+    putInt32(edges, at.nextKey, 0);
+    writeBytes(path, edges);
+    ASSERT_TRUE(reader.openProject(path));
+    EXPECT_EQ(saved(reader, "edges.knx"), edges);
+    putInt32(edges, at.firstVisible, -3);
+    putInt32(edges, at.phase, -1);
+    writeBytes(path, edges);
+    ASSERT_TRUE(reader.openProject(path));
+    const auto low = saved(reader, "low.knx");
+    EXPECT_EQ(int32At(low, at.firstVisible), 0);
+    EXPECT_EQ(int32At(low, at.phase), 0);
+}
+
+// Keys appended through the empty cell leave the menu key past the two keys a
+// new picture brings; the project saved then must open again.
+TEST_F(ProjectFileTest, AProjectSavedAfterANewPictureOpensAgain)
+{
+    ASSERT_TRUE(doc.openKeyMenu(3));
+    ASSERT_TRUE(doc.runKeyCommand(KeyCommand::Activate));
+    ASSERT_TRUE(doc.scrollForward());
+    ASSERT_TRUE(doc.scrollForward());
+    ASSERT_TRUE(doc.scrollForward());
+    ASSERT_EQ(doc.keys().firstVisible(), 3);
+    ASSERT_TRUE(doc.loadPicture(picturePath, *gridPicture(60, 40)));
+    EXPECT_EQ(doc.keys().count(), 2);
+    EXPECT_EQ(doc.keys().menuKey(), 0);
+    EXPECT_EQ(doc.keys().firstVisible(), 1);
+    const auto first = saved(doc, "after-open.knx");
+    Document reader{60, 60};
+    ASSERT_TRUE(reader.openProject(folder / "after-open.knx"));
+    EXPECT_EQ(saved(reader, "again.knx"), first);
+}
+
+// Nothing but the rows and the geometry is needed to save a 24-bit picture:
+// a header whose image size and colour count say otherwise still saves.
+TEST_F(ProjectFileTest, PictureHeaderFieldsThatA24BitPictureIgnores)
+{
+    auto bytes = saved(doc, "good.knx");
+    const Layout at(doc, std::strlen("grid.bmp"));
+    putInt32(bytes, at.block + 20, 12345);    // image size
+    putInt32(bytes, at.block + 32, 0x130000); // colours used
+    writeBytes(folder / "header.knx", bytes);
+    Document reader{60, 60};
+    ASSERT_TRUE(reader.openProject(folder / "header.knx"));
+    EXPECT_EQ(saved(reader, "header-again.knx"), bytes);
+    ASSERT_TRUE(reader.savePicture(folder / "shown.bmp"));
+    EXPECT_EQ(test::capture("gm identify -format '%w %h' '" + folder / "shown.bmp" + "'"), "60 40\n");
+    MovieSettings raw;
+    raw.codec = "raw";
+    EXPECT_TRUE(reader.exportMovie(folder / "shown.avi", raw, 64, OutputSize::Screen));
+}
+
+// A radius-0 tool (Small on a picture under 16 pixels high) visits no point:
+// the canvas never makes a patch for it, and the project says so.
+TEST(ProjectFileRadiusZero, NoStrokePatchIsMade)
+{
+    TempFolder folder{test::currentTestName()};
+    Document doc{60, 60};
+    ASSERT_TRUE(doc.loadPicture(folder / "flat.bmp", *gridPicture(120, 20)));
+    ASSERT_EQ(doc.picture().height(), 10);
+    doc.selectSize(kDivisorSmall);
+    doc.selectTool(ToolKind::Whirl);
+    ASSERT_EQ(doc.tool()->radius(), 0);
+    const std::vector<OffsetCell> before(doc.keys().activeCells(), doc.keys().activeCells() + doc.keys().cellCount());
+    doc.press(30, 30);
+    doc.move(31, 30);
+    doc.tick();
+    doc.release();
+    EXPECT_EQ(doc.strokePatch().count(), 0);
+    EXPECT_EQ(std::vector<OffsetCell>(doc.keys().activeCells(), doc.keys().activeCells() + doc.keys().cellCount()), before);
+    ASSERT_TRUE(doc.saveProject(folder / "flat.knx"));
+    const auto bytes = readBytes(folder / "flat.knx");
+    const size_t radius = 1 + std::strlen("flat.bmp") + 16;
+    EXPECT_EQ(int32At(bytes, radius), 0);
+    EXPECT_EQ(int32At(bytes, radius + 4), 0); // patch count, and no cells follow
+    EXPECT_EQ(int32At(bytes, radius + 8), int32_t(doc.picture().pictureBlock().size()));
 }
 
 TEST_F(ProjectFileTest, AFailedSaveKeepsTheOldFile)

@@ -106,7 +106,8 @@ TEST(KeyListRebuild, TwoIdentityKeysSecondActive)
     ASSERT_EQ(keys.count(), 2);
     EXPECT_EQ(keys.activeKey(), 1);
     EXPECT_EQ(keys.cellCount(), 400);
-    EXPECT_EQ(keys.firstVisible(), 2); // not reset by a rebuild
+    EXPECT_EQ(keys.firstVisible(), 1); // moved back into the new list, not reset
+    EXPECT_EQ(keys.menuKey(), 2);      // still a cell of the new strip
     EXPECT_EQ(keys.activeCells(), keys.key(1).cells());
     for (int32_t i = 0; i < 2; ++i) {
         EXPECT_EQ(keys.key(i).cellCount(), 400);
@@ -209,6 +210,22 @@ TEST(KeyListCommands, CopyDeleteAndMovesKeepTheRightKeyActive)
         EXPECT_EQ(tags(keys), (std::vector<int32_t>{0, 9, 9}));
         EXPECT_NE(keys.key(1).cells(), keys.key(2).cells());
         EXPECT_EQ(keys.activeKey(), 2);
+    }
+    {
+        // Deleting the key the strip is scrolled to keeps the last key in view,
+        // and the playback position inside the list.
+        KeyList keys = listOf(4, d);
+        for (int i = 0; i < 3; ++i)
+            keys.scrollForward();
+        keys.playbackBegin(10);
+        for (int i = 0; i < 13; ++i) // four frames a pair after the first
+            keys.playbackStep(64);
+        ASSERT_EQ(keys.playback().currentKey, 3);
+        keys.openMenu(3);
+        keys.run(KeyCommand::Delete, d.drawer());
+        EXPECT_EQ(keys.firstVisible(), 2);
+        EXPECT_EQ(keys.playback().currentKey, 0);
+        EXPECT_EQ(keys.menuKey(), 3); // the empty cell now
     }
     {
         KeyList keys = listOf(2, d);
