@@ -10,6 +10,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace knetix::test {
@@ -33,11 +34,22 @@ inline WAPtr gridPicture(int32_t w, int32_t h)
 // A fresh folder under the test's temporary directory, removed afterwards.
 class TempFolder {
 public:
-    explicit TempFolder(const std::string& name = "test")
+    explicit TempFolder(const std::string& name = "test",
+                        const std::filesystem::path& base = std::filesystem::temp_directory_path())
     {
-        m_path = std::filesystem::temp_directory_path() /
-                 ("knetix-" + name + "-" + std::to_string(std::random_device{}()));
+        m_path = base / ("knetix-" + name + "-" + std::to_string(std::random_device{}()));
         std::filesystem::create_directories(m_path);
+    }
+
+    // A folder in memory where the machine has one: for tests that save
+    // hundreds of files and care about their bytes, not the disk.
+    static std::filesystem::path memoryBase()
+    {
+        std::error_code ec;
+        const std::filesystem::path shm = "/dev/shm";
+        if (std::filesystem::is_directory(shm, ec) && ::access(shm.c_str(), W_OK) == 0)
+            return shm;
+        return std::filesystem::temp_directory_path();
     }
     ~TempFolder() { std::filesystem::remove_all(m_path); }
     std::string operator/(const std::string& name) const { return (m_path / name).string(); }
@@ -49,8 +61,13 @@ private:
 
 inline std::vector<uint8_t> readBytes(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in)
+        return {};
+    std::vector<uint8_t> bytes(size_t(in.tellg()));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+    return bytes;
 }
 
 inline void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes)
