@@ -408,8 +408,8 @@ private slots:
     void screenChecks()
     {
         QVERIFY(!screenRefusal(640, 480, 16));
-        QCOMPARE(*screenRefusal(640, 452, 32), std::string("Error !")); // a task bar along the bottom
-        QCOMPARE(*screenRefusal(639, 480, 32), std::string("Error !"));
+        QCOMPARE(*screenRefusal(640, 452, 32), std::string("Fehler!")); // a task bar along the bottom
+        QCOMPARE(*screenRefusal(639, 480, 32), std::string("Fehler!"));
         QCOMPARE(*screenRefusal(1024, 768, 8), std::string(loadString(IDS_NEED_MORE_COLOURS)));
     }
 
