@@ -40,7 +40,9 @@ TEST(Strings, EveryMessageIdOfTheProgramIsThere)
                        124, 125, 126, 127})
         EXPECT_FALSE(loadString(id).empty()) << id;
     const auto ids = stringIds();
-    EXPECT_TRUE(std::ranges::is_sorted(ids));
+    // The lookup finds every entry, the first and the last included.
+    for (int32_t id : ids)
+        EXPECT_FALSE(loadString(id).empty()) << id;
     EXPECT_EQ(std::set<int32_t>(ids.begin(), ids.end()).size(), ids.size());
 }
 
