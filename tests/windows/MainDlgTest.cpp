@@ -716,6 +716,172 @@ private slots:
         dlg().showFileButtons(true);
         QVERIFY(!dlg().control(IDC_SCAN)->isHidden());
     }
+
+    // ---- the ask-to-save prompt answered Yes ----
+
+private:
+    // A Hook stroke through the window: the Hook acts on every move, so the
+    // work has changed when the button comes up.
+    void hookStroke(QPoint from, QPoint to)
+    {
+        if (!doc().tool() || doc().toolName() != "move")
+            click(IDC_HOOK);
+        QTest::mousePress(window(), Qt::LeftButton, {}, canvasPoint(from.x(), from.y()));
+        for (int i = 1; i <= 8; ++i)
+            QTest::mouseMove(window(), canvasPoint(from.x() + (to.x() - from.x()) * i / 8,
+                                                   from.y() + (to.y() - from.y()) * i / 8));
+        QTest::mouseRelease(window(), Qt::LeftButton, {}, canvasPoint(to.x(), to.y()));
+    }
+
+    // The prompt gets Yes and the project-save dialog the name; `then` sets up
+    // what comes after the save.
+    void yesAndSaveAs(const std::string& name, std::function<void()> then = {})
+    {
+        m_answers = {1};
+        onNextModal<CProjectSaveDlg>([name, then](CProjectSaveDlg* d) {
+            // Into the name box first, as a user does: a folder that the list
+            // selected by itself must not take the OK.
+            QFocusEvent focus(QEvent::FocusIn, Qt::MouseFocusReason);
+            QCoreApplication::sendEvent(d->nameEdit(), &focus);
+            d->nameEdit()->setText(QString::fromStdString(name));
+            d->ok();
+            if (then)
+                then();
+        });
+    }
+
+    // Notes that a dialog of type D came up, and closes it.
+    template <class D>
+    static QPointer<QTimer> flagNextModal(bool& shown)
+    {
+        return onNextModal<D>([&shown](D* d) {
+            shown = true;
+            d->done(QDialog::Rejected);
+        });
+    }
+
+    // A scan of 30 x 20 mm from the test scanner, saved as `name`.
+    static void scanAndSaveAs(const std::string& name)
+    {
+        onNextModal<CScanDlg>([name](CScanDlg* d) {
+            std::string error;
+            d->scanner().setOption("read-delay", "false", error);
+            d->resolutionSpin()->setValue(25);
+            d->rightBox()->setValue(30);
+            d->bottomBox()->setValue(20);
+            // The save dialog for the scan comes once the scan dialog is done.
+            QObject::connect(d, &QDialog::finished, [name] { answerFileDialog<CPictureSaveDlg>(name); });
+            d->startScan();
+        });
+    }
+
+    // The command each case runs, and what shows that it has done its work.
+    struct WorkCommand {
+        const char* name;
+        std::function<void()> answerItsDialogs;
+        std::function<void()> run;
+        std::function<bool()> done;
+    };
+    std::vector<WorkCommand> commandsThatReplaceOrEndTheWork(const std::vector<OffsetCell>& projectField,
+                                                             const std::string& otherPicture)
+    {
+        return {
+            {"Projekt öffnen", [] { answerFileDialog<CProjectOpenDlg>("ziel.KNX"); },
+             [this] { click(IDC_OPEN_PROJECT); },
+             [this, projectField] { return test::activeField(doc()) == projectField && !doc().modified(); }},
+            {"Bild öffnen", [] { answerFileDialog<CPictureOpenDlg>("anders.bmp"); },
+             [this] { click(IDC_OPEN_PICTURE); },
+             [this, otherPicture] {
+                 return doc().picture().picturePath() == otherPicture && doc().keys().count() == 2 &&
+                        !doc().modified();
+             }},
+            {"Scannen", [] { scanAndSaveAs("scan"); }, [this] { click(IDC_SCAN); },
+             [this] {
+                 return test::waitFor([&] { return doc().picture().picturePath() == *m_folder / "scan.BMP"; },
+                                      60000) &&
+                        !doc().modified();
+             }},
+            {"Schließen", {}, [this] { click(IDC_CLOSE); },
+             [this] { return !dlg().isVisible() && dlg().result() == int(IDOK); }},
+            {"Escape", {}, [this] { QTest::keyClick(m_dlg.get(), Qt::Key_Escape); },
+             [this] { return !dlg().isVisible() && dlg().result() == int(IDCANCEL); }},
+        };
+    }
+
+private slots:
+    void yesSavesTheProjectThenTheCommandGoesOn()
+    {
+        test::SaneTestConfig sane;
+        const std::string other = test::writeGridPicture(*m_folder, "anders.bmp", 120, 240);
+        QVERIFY(!other.empty());
+        // The project that "Projekt öffnen" opens.
+        openTestPicture();
+        hookStroke({100, 100}, {140, 120});
+        const auto projectField = test::activeField(doc());
+        answerFileDialog<CProjectSaveDlg>("ziel");
+        click(IDC_SAVE_PROJECT);
+        QVERIFY(std::filesystem::exists(*m_folder / "ziel.KNX"));
+
+        int n = 0;
+        for (const WorkCommand& c : commandsThatReplaceOrEndTheWork(projectField, other)) {
+            if (!dlg().isVisible()) {
+                m_dlg.reset();
+                makeDialog();
+            }
+            dlg().openFile(m_picture);
+            hookStroke({200, 60}, {230, 90});
+            QVERIFY2(doc().modified(), c.name);
+            const auto work = test::activeField(doc());
+            const std::string name = "vorher" + std::to_string(++n);
+            m_messages.clear();
+            yesAndSaveAs(name, c.answerItsDialogs);
+            c.run();
+            QVERIFY2(c.done(), c.name);
+            // The work was saved before it was replaced or ended.
+            Document saved;
+            QVERIFY2(saved.openProject(*m_folder / (name + ".KNX")), c.name);
+            QVERIFY2(test::activeField(saved) == work, c.name);
+            QCOMPARE(m_messages, QStringList{QString::fromUtf8(loadString(IDS_ASK_SAVE_PROJECT))});
+        }
+    }
+
+    void yesThenAFailedSaveKeepsTheWork()
+    {
+        test::SaneTestConfig sane;
+        openTestPicture();
+        hookStroke({100, 100}, {140, 120});
+        const auto work = test::activeField(doc());
+        // A folder where the project file should go: the save fails whoever
+        // runs the test, and the dialog stays in a folder that exists.
+        const std::string target = *m_folder / "werk.KNX";
+        std::filesystem::create_directory(target);
+        const QStringList expected{QString::fromUtf8(loadString(IDS_ASK_SAVE_PROJECT)),
+                                   QString::fromStdString("Zugriff auf " + target + " wurde verwehrt.")};
+
+        for (const WorkCommand& c : commandsThatReplaceOrEndTheWork({}, {})) {
+            m_messages.clear();
+            // None of the dialogs that would carry the command on may come up.
+            bool dialogAfterTheSave = false;
+            const QPointer<QTimer> watches[] = {flagNextModal<CProjectOpenDlg>(dialogAfterTheSave),
+                                                flagNextModal<CPictureOpenDlg>(dialogAfterTheSave),
+                                                flagNextModal<CScanDlg>(dialogAfterTheSave)};
+            yesAndSaveAs("werk");
+            c.run();
+            for (const QPointer<QTimer>& watch : watches)
+                if (watch) {
+                    watch->stop();
+                    watch->deleteLater();
+                }
+            QCoreApplication::processEvents(); // a scanned picture would be posted
+            QVERIFY2(!dialogAfterTheSave, c.name);
+            QCOMPARE(m_messages, expected);
+            QVERIFY2(dlg().isVisible(), c.name);
+            QVERIFY2(doc().modified(), c.name);
+            QVERIFY2(test::activeField(doc()) == work, c.name);
+            QCOMPARE(doc().picture().picturePath(), m_picture);
+            QVERIFY(std::filesystem::is_empty(target));
+        }
+    }
 };
 
 } // namespace knetix
