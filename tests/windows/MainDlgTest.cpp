@@ -882,6 +882,126 @@ private slots:
             QVERIFY(std::filesystem::is_empty(target));
         }
     }
+
+    // ---- the Key commands and the thumbnails ----
+
+private:
+    // One state of the work: its field and the thumbnail of the picture the
+    // canvas shows for it, drawn while it is shown.
+    struct Look {
+        std::vector<OffsetCell> field;
+        ThumbnailBitmap thumbnail;
+    };
+    Look lookNow()
+    {
+        Look look{test::activeField(doc()), {}};
+        const Size size = doc().keys().thumbnail();
+        doc().picture().drawThumbnail(look.thumbnail, size.width, size.height);
+        return look;
+    }
+
+    void runKeyCommand(int32_t cell, int32_t command)
+    {
+        dlg().filmstrip()->setMenuChooser([command](const std::vector<MenuItem>&, QPoint) { return command; });
+        QTest::mouseClick(window(), Qt::LeftButton, {}, dlg().filmstrip()->mapTo(m_dlg.get(), QPoint(cell * 80 + 30, 30)));
+    }
+
+    // Compares the keys with the looks they must have, in order, and what the
+    // strip paints in every cell (scrolled along so that each key is painted).
+    QString keysMismatch(const std::vector<const Look*>& looks, int32_t active)
+    {
+        const KeyList& keys = doc().keys();
+        if (keys.count() != int32_t(looks.size()) || keys.activeKey() != active)
+            return QStringLiteral("%1 keys, key %2 active").arg(keys.count()).arg(keys.activeKey());
+        QString mismatch;
+        const int32_t first = keys.firstVisible();
+        while (doc().scrollBack()) {
+        }
+        for (;;) {
+            const QImage strip = dlg().filmstrip()->grab().toImage();
+            for (int32_t cell = 0; cell < 3 && keys.firstVisible() + cell < keys.count(); ++cell) {
+                const int32_t i = keys.firstVisible() + cell;
+                const ThumbnailBitmap& t = keys.key(i).thumbnail();
+                const Rect r = keys.thumbnailRect(cell);
+                // Inside the active key's three frame lines.
+                for (int32_t y = 3; y < t.height - 3; y += 4)
+                    for (int32_t x = 3; x < t.width - 3; x += 4) {
+                        const uint8_t* px = t.bits.data() + y * t.bytesPerRow + 4 * x;
+                        if ((strip.pixel(r.left + x, r.top + y) & 0xFFFFFF) != (qRgb(px[2], px[1], px[0]) & 0xFFFFFF))
+                            mismatch = QStringLiteral("cell %1 does not show key %2's thumbnail").arg(cell).arg(i);
+                    }
+            }
+            if (!doc().scrollForward() || keys.firstVisible() + 3 > keys.count())
+                break;
+        }
+        while (keys.firstVisible() > first && doc().scrollBack()) {
+        }
+        while (keys.firstVisible() < first && doc().scrollForward()) {
+        }
+        for (int32_t i = 0; i < keys.count(); ++i) {
+            const CMMask& key = keys.key(i);
+            if (std::vector<OffsetCell>(key.cells(), key.cells() + key.cellCount()) != looks[size_t(i)]->field)
+                return QStringLiteral("key %1 holds another field").arg(i);
+            if (!(key.thumbnail() == looks[size_t(i)]->thumbnail))
+                return QStringLiteral("key %1's thumbnail shows another picture").arg(i);
+        }
+        return mismatch;
+    }
+
+private slots:
+    void keyCommandsMoveTheThumbnailsWithTheirKeys()
+    {
+        openTestPicture();
+        // The picture is shown as loaded until its first full render, which
+        // makes the top row a copy of the next; activate both keys once so that
+        // every look below is a rendered one.
+        runKeyCommand(0, ID_KEY_ACTIVATE);
+        runKeyCommand(1, ID_KEY_ACTIVATE);
+        const Look plain = lookNow();
+        hookStroke({100, 100}, {140, 120});
+        const Look a = lookNow();
+        runKeyCommand(2, ID_KEY_ACTIVATE); // appends a copy of the active key
+        hookStroke({250, 150}, {220, 190});
+        const Look ab = lookNow();
+        QVERIFY2(!(a.thumbnail == plain.thumbnail) && !(ab.thumbnail == a.thumbnail), "the looks differ");
+        QString mismatch = keysMismatch({&plain, &a, &ab}, 2);
+        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+
+        // Each command right after a stroke, before the strip has painted the
+        // active key's new look.
+        hookStroke({60, 60}, {80, 40});
+        const Look abc = lookNow();
+        runKeyCommand(2, ID_KEY_MOVE_LEFT); // the active key goes left; its old place stays active
+        mismatch = keysMismatch({&plain, &abc, &a}, 2);
+        QVERIFY2(mismatch.isEmpty(), qPrintable("Nach links: " + mismatch));
+
+        runKeyCommand(0, ID_KEY_MOVE_RIGHT);
+        mismatch = keysMismatch({&abc, &plain, &a}, 2);
+        QVERIFY2(mismatch.isEmpty(), qPrintable("Nach rechts: " + mismatch));
+
+        hookStroke({300, 200}, {320, 180}); // dropped: the active key is replaced
+        runKeyCommand(0, ID_KEY_TO_WINDOW);
+        mismatch = keysMismatch({&abc, &plain, &abc}, 2);
+        QVERIFY2(mismatch.isEmpty(), qPrintable("In das Fenster kopieren: " + mismatch));
+        QCOMPARE(test::activeField(doc()), abc.field);
+
+        hookStroke({180, 100}, {200, 130});
+        const Look abce = lookNow();
+        runKeyCommand(1, ID_KEY_TO_FILMSTRIP);
+        mismatch = keysMismatch({&abc, &abce, &abce}, 2);
+        QVERIFY2(mismatch.isEmpty(), qPrintable("In Filmstreifen kopieren: " + mismatch));
+
+        hookStroke({120, 180}, {90, 170});
+        const Look abceg = lookNow();
+        runKeyCommand(2, ID_KEY_COPY); // the same key stays active, one place on
+        mismatch = keysMismatch({&abc, &abce, &abceg, &abceg}, 3);
+        QVERIFY2(mismatch.isEmpty(), qPrintable("Kopieren: " + mismatch));
+
+        runKeyCommand(0, ID_KEY_DELETE);
+        mismatch = keysMismatch({&abce, &abceg, &abceg}, 2);
+        QVERIFY2(mismatch.isEmpty(), qPrintable("Löschen: " + mismatch));
+        QVERIFY(doc().modified());
+    }
 };
 
 } // namespace knetix
