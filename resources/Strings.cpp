@@ -16,21 +16,21 @@ struct Entry {
 // Sorted by id, so that a lookup is a binary search.
 constexpr Entry kStrings[] = {
     {IDS_FILTER_OPEN_PICTURE,
-     "Alle Dateien (*.*)|*.JPG;*.PCX;*.TIF;*.GIF;*.TGA;*.BMP;*.PCD|JPEG Dateien (*.JPG)|*.JPG|"
+     "Alle Dateien (*.*)|*.JPG;*.PCX;*.TIF;*.GIF;*.TGA;*.BMP;*.PCD|JPEG-Dateien (*.JPG)|*.JPG|"
      "PCX Dateien (*.PCX)|*.PCX|TIFF Dateien (*.TIF)|*.TIF|TARGA Dateien (*.TGA)|*.TGA|"
      "Bitmap Dateien (*.BMP)|*.BMP|Kodak Photo CD Dateien (*.PCD)|*.PCD|"},
     {IDS_FILTER_SAVE_PICTURE,
-     "JPEG Dateien (*.JPG)|*.JPG|PCX Dateien (*.PCX)|*.PCX|TIFF Dateien (*.TIF)|*.TIF|"
-     "TARGA Dateien (*.TGA)|*.TGA|Bitmap files (*.BMP)|*.BMP|"},
+     "JPEG-Dateien (*.JPG)|*.JPG|PCX Dateien (*.PCX)|*.PCX|TIFF Dateien (*.TIF)|*.TIF|"
+     "TARGA Dateien (*.TGA)|*.TGA|Bitmap-Dateien (*.BMP)|*.BMP|"},
     {IDS_FILTER_SCAN_PICTURE, "Bitmap Dateien (*.BMP)|*.BMP|"},
-    {IDS_DEFAULT_FILE_NAME, "unbennant"},
+    {IDS_DEFAULT_FILE_NAME, "unbenannt"},
     {IDS_NEED_MORE_COLOURS, "Sie müssen mindestens 65.536 Farben einstellen!"},
     {IDS_TIP_SMALL, "Kleiner"},
     {IDS_TIP_MEDIUM, "Mittlerer"},
     {IDS_TIP_LARGE, "Großer"},
     {IDS_ASK_SAVE_PROJECT, "Das Projekt wurde noch nicht gespeichert.\nWollen Sie es jetzt speichern?"},
     {IDS_TITLE, "Knetix"},
-    {IDS_NO_BROWSER, "Es konnte kein Internet Browser gefunden werden."},
+    {IDS_NO_BROWSER, "Es konnte kein Webbrowser gefunden werden."},
     {IDS_CANNOT_SAVE_FILE, "Datei kann nicht gespeichert werden."},
     {IDS_FILE_NOT_FOUND, "Die Datei konnte nicht gefunden werden"},
     {IDS_NO_PICTURE, "Bitte laden Sie ein Bild, um mit Knetix arbeiten zu können."},

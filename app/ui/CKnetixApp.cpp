@@ -17,7 +17,7 @@ namespace knetix {
 std::optional<std::string> screenRefusal(int workRight, int workBottom, int bitsPerPixel)
 {
     if (workBottom < 480 || workRight < 640)
-        return std::string("Error !");
+        return std::string("Fehler!");
     if (bitsPerPixel <= 8)
         return std::string(loadString(IDS_NEED_MORE_COLOURS));
     return std::nullopt;

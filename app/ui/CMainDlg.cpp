@@ -567,7 +567,7 @@ void CMainDlg::openProject()
     if (!askToSave())
         return;
     stopPlayback();
-    const auto path = askOpenPath<CProjectOpenDlg>(ProjOpen, QStringLiteral("Unbennant.knx"),
+    const auto path = askOpenPath<CProjectOpenDlg>(ProjOpen, QStringLiteral("unbenannt.knx"),
                                                    QStringLiteral("Knetix-Datei (*.knx)|*.knx|"));
     if (!path)
         return;
@@ -578,7 +578,7 @@ void CMainDlg::openProject()
 bool CMainDlg::saveProjectDialog()
 {
     stopPlayback();
-    const auto path = askSavePath<CProjectSaveDlg>(ProjSave, QStringLiteral("unbennant.knx"),
+    const auto path = askSavePath<CProjectSaveDlg>(ProjSave, QStringLiteral("unbenannt.knx"),
                                                    QStringLiteral("Knetix-Datei (*.KNX)|*.KNX|"));
     if (!path)
         return false;
@@ -630,8 +630,8 @@ void CMainDlg::saveAvi()
     if (!checkPicture())
         return;
     stopPlayback();
-    const auto path = askSavePath<CAviSaveDlg>(AviSave, QStringLiteral("unbennant.avi"),
-                                               QStringLiteral("Microsoft Avi-datei (*.AVI)|*.AVI|"));
+    const auto path = askSavePath<CAviSaveDlg>(AviSave, QStringLiteral("unbenannt.avi"),
+                                               QStringLiteral("AVI-Video (*.AVI)|*.AVI|"));
     if (!path)
         return;
     const auto settings = m_compressorChooser(m_movieSettings, this);

@@ -4,11 +4,14 @@
 #include "BrowserTest.h"
 
 #include "browser/CBrowsePalette.h"
+#include "browser/model/ThumbnailDatabase.h"
 
 #include <QDir>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
 
+#include <filesystem>
 #include <memory>
 
 namespace knetix::test {
@@ -56,6 +59,31 @@ private slots:
         QTest::mouseClick(palette->viewport(), Qt::LeftButton, {}, QPoint(200, 50));
         QVERIFY(palette->grab().save(QStringLiteral(KNETIX_SCREENSHOT_DIR "/browse-palette.png")));
         QVERIFY(open->grab().save(QStringLiteral(KNETIX_SCREENSHOT_DIR "/picture-open-selected.png")));
+
+        // The clicked cell alone has the black selection frame, each picture
+        // shows its own thumbnail, and the dialog takes the clicked name.
+        const QImage cells = palette->viewport()->grab().toImage();
+        const int columns = palette->columns();
+        QVERIFY(columns >= 2);
+        const int clicked = palette->itemAt(QPoint(200, 50));
+        QCOMPARE(clicked, 1);
+        const auto& list = palette->displayList();
+        QCOMPARE(list.size(), size_t(2)); // the two pictures
+        for (int k = 0; k < int(list.size()); ++k) {
+            const QPoint at(kPaletteCellWidth * (k % columns), kPaletteCellHeight * (k / columns));
+            const QColor frame = cells.pixelColor(at + QPoint(1, kPaletteCellHeight / 2));
+            QCOMPARE(frame == QColor(Qt::black), k == clicked);
+            const CPaletteItem* item = palette->shownItem(list[size_t(k)]);
+            QVERIFY(item && item->hasThumbnail());
+            // The middle pixel of the thumbnail, whose rows are stored bottom-up.
+            const int x = item->m_width / 2, y = item->m_height / 2;
+            const uint8_t* px = item->m_thumbnail.data() + 40 +
+                                (item->m_height - 1 - y) * thumbnailStride(item->m_width) + 3 * x;
+            const QPoint drawn = at + QPoint((kPaletteCellWidth - item->m_width) / 2 + x, 2 + y);
+            QCOMPARE(cells.pixelColor(drawn), QColor(px[2], px[1], px[0]));
+        }
+        QCOMPARE(open->nameEdit()->text().toStdString(),
+                 std::filesystem::path(list[size_t(clicked)]).filename().string());
         palette->close();
     }
 };

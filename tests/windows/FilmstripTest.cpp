@@ -179,6 +179,46 @@ private slots:
         QTest::qWait(30);
         const QString file = QStringLiteral(KNETIX_SCREENSHOT_DIR "/test-host.png");
         QVERIFY(host->grab().toImage().save(file));
+
+        // What the picture must show: the inverted circle around the pointer
+        // over the picture, the three frame lines on the active key, and each
+        // key's own thumbnail in its cell.
+        const QImage shot = host->grab().toImage();
+        const WorkingPicture& picture = host->document.picture();
+        const QImage shown = QImage(picture.displayedBits(), picture.width(), picture.height(), picture.stride(),
+                                    QImage::Format_BGR888)
+                                 .mirrored(false, true);
+        const int r = host->document.tool()->radius();
+        const QPoint canvasAt = host->canvas->mapTo(host.get(), QPoint(0, 0));
+        const int top = picture.pictureRect().top;
+        for (const QPoint onCircle : {QPoint(200 + r, 200), QPoint(200 - r, 200), QPoint(200, 200 - r)}) {
+            const QRgb under = shown.pixel(onCircle - QPoint(0, top)) & 0xFFFFFF;
+            QCOMPARE(shot.pixel(canvasAt + onCircle) & 0xFFFFFF, ~under & 0xFFFFFF);
+        }
+        QCOMPARE(shot.pixel(canvasAt + QPoint(200, 200)) & 0xFFFFFF, shown.pixel(200, 200 - top) & 0xFFFFFF);
+
+        const KeyList& keys = host->document.keys();
+        QCOMPARE(keys.count(), 3);
+        QCOMPARE(keys.activeKey(), 2);
+        for (int32_t i = 0; i < 3; ++i) {
+            const Rect t = keys.thumbnailRect(i);
+            const QPoint at = host->strip->mapTo(host.get(), QPoint(t.left, t.top));
+            const ThumbnailBitmap& thumb = keys.key(i).thumbnail();
+            for (const QPoint p : {QPoint(10, 10), QPoint(thumb.width / 2, thumb.height / 2)}) {
+                const uint8_t* px = thumb.bits.data() + p.y() * thumb.bytesPerRow + 4 * p.x();
+                QCOMPARE(shot.pixel(at + p) & 0xFFFFFF, qRgb(px[2], px[1], px[0]) & 0xFFFFFF);
+            }
+            const QRgb frame[] = {0xFFFFFF, 0xFF0000, 0xFFFFFF};
+            for (int k = 0; k < 3; ++k) {
+                const QRgb edge = shot.pixel(at + QPoint(k, thumb.height / 2)) & 0xFFFFFF;
+                if (i == keys.activeKey())
+                    QCOMPARE(edge, frame[k]);
+                else if (k == 1)
+                    QVERIFY(edge != 0xFF0000u);
+            }
+        }
+        // The stroke on the new key shows in its thumbnail only.
+        QVERIFY(!(keys.key(2).thumbnail() == keys.key(1).thumbnail()));
     }
 };
 

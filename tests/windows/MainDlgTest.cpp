@@ -408,8 +408,8 @@ private slots:
     void screenChecks()
     {
         QVERIFY(!screenRefusal(640, 480, 16));
-        QCOMPARE(*screenRefusal(640, 452, 32), std::string("Error !")); // a task bar along the bottom
-        QCOMPARE(*screenRefusal(639, 480, 32), std::string("Error !"));
+        QCOMPARE(*screenRefusal(640, 452, 32), std::string("Fehler!")); // a task bar along the bottom
+        QCOMPARE(*screenRefusal(639, 480, 32), std::string("Fehler!"));
         QCOMPARE(*screenRefusal(1024, 768, 8), std::string(loadString(IDS_NEED_MORE_COLOURS)));
     }
 
@@ -487,11 +487,13 @@ private slots:
         QCOMPARE(m_messages, QStringList{QString::fromUtf8(loadString(IDS_NO_BROWSER))});
 
         click(IDC_ABOUT);
-        QTRY_VERIFY(QApplication::topLevelWidgets().size() > 0);
-        bool splash = false;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            splash = splash || (w->isVisible() && w->inherits("knetix::CSplashDlg"));
-        QVERIFY(splash);
+        const auto splashShown = [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible() && w->inherits("knetix::CSplashDlg"))
+                    return true;
+            return false;
+        };
+        QTRY_VERIFY(splashShown());
     }
 
     void focusFollowsTheMouseAndTipsOnTheSizes()
@@ -713,6 +715,292 @@ private slots:
         QVERIFY(!dlg().control(IDC_HOOK)->isHidden());
         dlg().showFileButtons(true);
         QVERIFY(!dlg().control(IDC_SCAN)->isHidden());
+    }
+
+    // ---- the ask-to-save prompt answered Yes ----
+
+private:
+    // A Hook stroke through the window: the Hook acts on every move, so the
+    // work has changed when the button comes up.
+    void hookStroke(QPoint from, QPoint to)
+    {
+        if (!doc().tool() || doc().toolName() != "move")
+            click(IDC_HOOK);
+        QTest::mousePress(window(), Qt::LeftButton, {}, canvasPoint(from.x(), from.y()));
+        for (int i = 1; i <= 8; ++i)
+            QTest::mouseMove(window(), canvasPoint(from.x() + (to.x() - from.x()) * i / 8,
+                                                   from.y() + (to.y() - from.y()) * i / 8));
+        QTest::mouseRelease(window(), Qt::LeftButton, {}, canvasPoint(to.x(), to.y()));
+    }
+
+    // The prompt gets Yes and the project-save dialog the name; `then` sets up
+    // what comes after the save.
+    void yesAndSaveAs(const std::string& name, std::function<void()> then = {})
+    {
+        m_answers = {1};
+        onNextModal<CProjectSaveDlg>([name, then](CProjectSaveDlg* d) {
+            // Into the name box first, as a user does: a folder that the list
+            // selected by itself must not take the OK.
+            QFocusEvent focus(QEvent::FocusIn, Qt::MouseFocusReason);
+            QCoreApplication::sendEvent(d->nameEdit(), &focus);
+            d->nameEdit()->setText(QString::fromStdString(name));
+            d->ok();
+            if (then)
+                then();
+        });
+    }
+
+    // Notes that a dialog of type D came up, and closes it.
+    template <class D>
+    static QPointer<QTimer> flagNextModal(bool& shown)
+    {
+        return onNextModal<D>([&shown](D* d) {
+            shown = true;
+            d->done(QDialog::Rejected);
+        });
+    }
+
+    // A scan of 30 x 20 mm from the test scanner, saved as `name`.
+    static void scanAndSaveAs(const std::string& name)
+    {
+        onNextModal<CScanDlg>([name](CScanDlg* d) {
+            std::string error;
+            d->scanner().setOption("read-delay", "false", error);
+            d->resolutionSpin()->setValue(25);
+            d->rightBox()->setValue(30);
+            d->bottomBox()->setValue(20);
+            // The save dialog for the scan comes once the scan dialog is done.
+            QObject::connect(d, &QDialog::finished, [name] { answerFileDialog<CPictureSaveDlg>(name); });
+            d->startScan();
+        });
+    }
+
+    // The command each case runs, and what shows that it has done its work.
+    struct WorkCommand {
+        const char* name;
+        std::function<void()> answerItsDialogs;
+        std::function<void()> run;
+        std::function<bool()> done;
+    };
+    std::vector<WorkCommand> commandsThatReplaceOrEndTheWork(const std::vector<OffsetCell>& projectField,
+                                                             const std::string& otherPicture)
+    {
+        return {
+            {"Projekt öffnen", [] { answerFileDialog<CProjectOpenDlg>("ziel.KNX"); },
+             [this] { click(IDC_OPEN_PROJECT); },
+             [this, projectField] { return test::activeField(doc()) == projectField && !doc().modified(); }},
+            {"Bild öffnen", [] { answerFileDialog<CPictureOpenDlg>("anders.bmp"); },
+             [this] { click(IDC_OPEN_PICTURE); },
+             [this, otherPicture] {
+                 return doc().picture().picturePath() == otherPicture && doc().keys().count() == 2 &&
+                        !doc().modified();
+             }},
+            {"Scannen", [] { scanAndSaveAs("scan"); }, [this] { click(IDC_SCAN); },
+             [this] {
+                 return test::waitFor([&] { return doc().picture().picturePath() == *m_folder / "scan.BMP"; },
+                                      60000) &&
+                        !doc().modified();
+             }},
+            {"Schließen", {}, [this] { click(IDC_CLOSE); },
+             [this] { return !dlg().isVisible() && dlg().result() == int(IDOK); }},
+            {"Escape", {}, [this] { QTest::keyClick(m_dlg.get(), Qt::Key_Escape); },
+             [this] { return !dlg().isVisible() && dlg().result() == int(IDCANCEL); }},
+        };
+    }
+
+private slots:
+    void yesSavesTheProjectThenTheCommandGoesOn()
+    {
+        test::SaneTestConfig sane;
+        const std::string other = test::writeGridPicture(*m_folder, "anders.bmp", 120, 240);
+        QVERIFY(!other.empty());
+        // The project that "Projekt öffnen" opens.
+        openTestPicture();
+        hookStroke({100, 100}, {140, 120});
+        const auto projectField = test::activeField(doc());
+        answerFileDialog<CProjectSaveDlg>("ziel");
+        click(IDC_SAVE_PROJECT);
+        QVERIFY(std::filesystem::exists(*m_folder / "ziel.KNX"));
+
+        int n = 0;
+        for (const WorkCommand& c : commandsThatReplaceOrEndTheWork(projectField, other)) {
+            if (!dlg().isVisible()) {
+                m_dlg.reset();
+                makeDialog();
+            }
+            dlg().openFile(m_picture);
+            hookStroke({200, 60}, {230, 90});
+            QVERIFY2(doc().modified(), c.name);
+            const auto work = test::activeField(doc());
+            const std::string name = "vorher" + std::to_string(++n);
+            m_messages.clear();
+            yesAndSaveAs(name, c.answerItsDialogs);
+            c.run();
+            QVERIFY2(c.done(), c.name);
+            // The work was saved before it was replaced or ended.
+            Document saved;
+            QVERIFY2(saved.openProject(*m_folder / (name + ".KNX")), c.name);
+            QVERIFY2(test::activeField(saved) == work, c.name);
+            QCOMPARE(m_messages, QStringList{QString::fromUtf8(loadString(IDS_ASK_SAVE_PROJECT))});
+        }
+    }
+
+    void yesThenAFailedSaveKeepsTheWork()
+    {
+        test::SaneTestConfig sane;
+        openTestPicture();
+        hookStroke({100, 100}, {140, 120});
+        const auto work = test::activeField(doc());
+        // A folder where the project file should go: the save fails whoever
+        // runs the test, and the dialog stays in a folder that exists.
+        const std::string target = *m_folder / "werk.KNX";
+        std::filesystem::create_directory(target);
+        const QStringList expected{QString::fromUtf8(loadString(IDS_ASK_SAVE_PROJECT)),
+                                   QString::fromStdString("Zugriff auf " + target + " wurde verwehrt.")};
+
+        for (const WorkCommand& c : commandsThatReplaceOrEndTheWork({}, {})) {
+            m_messages.clear();
+            // None of the dialogs that would carry the command on may come up.
+            bool dialogAfterTheSave = false;
+            const QPointer<QTimer> watches[] = {flagNextModal<CProjectOpenDlg>(dialogAfterTheSave),
+                                                flagNextModal<CPictureOpenDlg>(dialogAfterTheSave),
+                                                flagNextModal<CScanDlg>(dialogAfterTheSave)};
+            yesAndSaveAs("werk");
+            c.run();
+            for (const QPointer<QTimer>& watch : watches)
+                if (watch) {
+                    watch->stop();
+                    watch->deleteLater();
+                }
+            QCoreApplication::processEvents(); // a scanned picture would be posted
+            QVERIFY2(!dialogAfterTheSave, c.name);
+            QCOMPARE(m_messages, expected);
+            QVERIFY2(dlg().isVisible(), c.name);
+            QVERIFY2(doc().modified(), c.name);
+            QVERIFY2(test::activeField(doc()) == work, c.name);
+            QCOMPARE(doc().picture().picturePath(), m_picture);
+            QVERIFY(std::filesystem::is_empty(target));
+        }
+    }
+
+    // ---- the Key commands and the thumbnails ----
+
+private:
+    // One state of the work: its field and the thumbnail of the picture the
+    // canvas shows for it, drawn while it is shown.
+    struct Look {
+        std::vector<OffsetCell> field;
+        ThumbnailBitmap thumbnail;
+    };
+    Look lookNow()
+    {
+        Look look{test::activeField(doc()), {}};
+        const Size size = doc().keys().thumbnail();
+        doc().picture().drawThumbnail(look.thumbnail, size.width, size.height);
+        return look;
+    }
+
+    void runKeyCommand(int32_t cell, int32_t command)
+    {
+        dlg().filmstrip()->setMenuChooser([command](const std::vector<MenuItem>&, QPoint) { return command; });
+        QTest::mouseClick(window(), Qt::LeftButton, {}, dlg().filmstrip()->mapTo(m_dlg.get(), QPoint(cell * 80 + 30, 30)));
+    }
+
+    // Compares the keys with the looks they must have, in order, and what the
+    // strip paints in every cell (scrolled along so that each key is painted).
+    QString keysMismatch(const std::vector<const Look*>& looks, int32_t active)
+    {
+        const KeyList& keys = doc().keys();
+        if (keys.count() != int32_t(looks.size()) || keys.activeKey() != active)
+            return QStringLiteral("%1 keys, key %2 active").arg(keys.count()).arg(keys.activeKey());
+        QString mismatch;
+        const int32_t first = keys.firstVisible();
+        while (doc().scrollBack()) {
+        }
+        for (;;) {
+            const QImage strip = dlg().filmstrip()->grab().toImage();
+            for (int32_t cell = 0; cell < 3 && keys.firstVisible() + cell < keys.count(); ++cell) {
+                const int32_t i = keys.firstVisible() + cell;
+                const ThumbnailBitmap& t = keys.key(i).thumbnail();
+                const Rect r = keys.thumbnailRect(cell);
+                // Inside the active key's three frame lines.
+                for (int32_t y = 3; y < t.height - 3; y += 4)
+                    for (int32_t x = 3; x < t.width - 3; x += 4) {
+                        const uint8_t* px = t.bits.data() + y * t.bytesPerRow + 4 * x;
+                        if ((strip.pixel(r.left + x, r.top + y) & 0xFFFFFF) != (qRgb(px[2], px[1], px[0]) & 0xFFFFFF))
+                            mismatch = QStringLiteral("cell %1 does not show key %2's thumbnail").arg(cell).arg(i);
+                    }
+            }
+            if (!doc().scrollForward() || keys.firstVisible() + 3 > keys.count())
+                break;
+        }
+        while (keys.firstVisible() > first && doc().scrollBack()) {
+        }
+        while (keys.firstVisible() < first && doc().scrollForward()) {
+        }
+        for (int32_t i = 0; i < keys.count(); ++i) {
+            const CMMask& key = keys.key(i);
+            if (std::vector<OffsetCell>(key.cells(), key.cells() + key.cellCount()) != looks[size_t(i)]->field)
+                return QStringLiteral("key %1 holds another field").arg(i);
+            if (!(key.thumbnail() == looks[size_t(i)]->thumbnail))
+                return QStringLiteral("key %1's thumbnail shows another picture").arg(i);
+        }
+        return mismatch;
+    }
+
+private slots:
+    void keyCommandsMoveTheThumbnailsWithTheirKeys()
+    {
+        openTestPicture();
+        // The picture is shown as loaded until its first full render, which
+        // makes the top row a copy of the next; activate both keys once so that
+        // every look below is a rendered one.
+        runKeyCommand(0, ID_KEY_ACTIVATE);
+        runKeyCommand(1, ID_KEY_ACTIVATE);
+        const Look plain = lookNow();
+        hookStroke({100, 100}, {140, 120});
+        const Look a = lookNow();
+        runKeyCommand(2, ID_KEY_ACTIVATE); // appends a copy of the active key
+        hookStroke({250, 150}, {220, 190});
+        const Look ab = lookNow();
+        QVERIFY2(!(a.thumbnail == plain.thumbnail) && !(ab.thumbnail == a.thumbnail), "the looks differ");
+        QString mismatch = keysMismatch({&plain, &a, &ab}, 2);
+        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+
+        // Each command right after a stroke, before the strip has painted the
+        // active key's new look.
+        hookStroke({60, 60}, {80, 40});
+        const Look abc = lookNow();
+        runKeyCommand(2, ID_KEY_MOVE_LEFT); // the active key goes left; its old place stays active
+        mismatch = keysMismatch({&plain, &abc, &a}, 2);
+        QVERIFY2(mismatch.isEmpty(), qPrintable("Nach links: " + mismatch));
+
+        runKeyCommand(0, ID_KEY_MOVE_RIGHT);
+        mismatch = keysMismatch({&abc, &plain, &a}, 2);
+        QVERIFY2(mismatch.isEmpty(), qPrintable("Nach rechts: " + mismatch));
+
+        hookStroke({300, 200}, {320, 180}); // dropped: the active key is replaced
+        runKeyCommand(0, ID_KEY_TO_WINDOW);
+        mismatch = keysMismatch({&abc, &plain, &abc}, 2);
+        QVERIFY2(mismatch.isEmpty(), qPrintable("In das Fenster kopieren: " + mismatch));
+        QCOMPARE(test::activeField(doc()), abc.field);
+
+        hookStroke({180, 100}, {200, 130});
+        const Look abce = lookNow();
+        runKeyCommand(1, ID_KEY_TO_FILMSTRIP);
+        mismatch = keysMismatch({&abc, &abce, &abce}, 2);
+        QVERIFY2(mismatch.isEmpty(), qPrintable("In Filmstreifen kopieren: " + mismatch));
+
+        hookStroke({120, 180}, {90, 170});
+        const Look abceg = lookNow();
+        runKeyCommand(2, ID_KEY_COPY); // the same key stays active, one place on
+        mismatch = keysMismatch({&abc, &abce, &abceg, &abceg}, 3);
+        QVERIFY2(mismatch.isEmpty(), qPrintable("Kopieren: " + mismatch));
+
+        runKeyCommand(0, ID_KEY_DELETE);
+        mismatch = keysMismatch({&abce, &abceg, &abceg}, 2);
+        QVERIFY2(mismatch.isEmpty(), qPrintable("Löschen: " + mismatch));
+        QVERIFY(doc().modified());
     }
 };
 
