@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <new>
 
 namespace knetix {
@@ -84,7 +85,13 @@ Outcome Document::openPicture(const std::string& path)
     const ImExpStatus status = ImExp_ReadFile(path, container);
     if (status != ImExpStatus::Ok || !container)
         return Outcome::failure(pictureReadMessage(status, path));
-    return loadPicture(path, *container);
+    // The picture is read again by this path for own-size saves, and a project
+    // stores it relative to its own folder: a relative path (as scripts give
+    // them) is taken from the current folder now, not from wherever the
+    // project lands.
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return loadPicture(ec ? path : absolute.lexically_normal().string(), *container);
 }
 
 Outcome Document::loadPicture(const std::string& path, const WA& container)

@@ -93,6 +93,22 @@ TEST_F(BatchTest, KeysScrollingAndProjects)
     EXPECT_EQ(test::readBytes(folder / "p.knx"), test::readBytes(folder / "q.knx"));
 }
 
+// A picture opened by a relative path is found again from a project saved in
+// another folder, and through it at its own size.
+TEST_F(BatchTest, ARelativePictureIsFoundFromAProjectElsewhere)
+{
+    std::filesystem::create_directory(folder.path() / "sub");
+    std::filesystem::current_path(folder.path());
+    BatchRunner runner;
+    const auto failure = runScript(runner, "open grid.bmp\nsave-project sub/p.knx\n"
+                                           "open-project sub/p.knx\nsave-picture own.bmp own\n");
+    ASSERT_FALSE(failure) << failure->line << ": " << failure->message;
+    EXPECT_EQ(runner.document()->picture().picturePath(), picture);
+    const auto project = test::readBytes(folder / "sub/p.knx");
+    const std::string stored(project.begin() + 1, project.begin() + 1 + project[0]);
+    EXPECT_EQ(stored, picture); // not below the project's folder: stored whole
+}
+
 TEST_F(BatchTest, ALineThatCannotBeCarriedOutStopsTheScript)
 {
     struct Case {
