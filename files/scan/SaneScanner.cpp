@@ -51,10 +51,13 @@ bool threadSettled(long id)
 // Some backends end their reader thread asynchronously on sane_cancel. Caught
 // inside the C library (an allocation, say) it would die holding a lock and
 // hang the whole program, so the threads that came up with the scan are given
-// time to finish or to block first (at most two seconds).
+// time to finish or to block first. They normally do within milliseconds; on
+// a busy machine it can take seconds, and cancelling early risks the hang, so
+// the bound is generous (this runs on the scan's worker, not the window's
+// thread).
 void waitForBackendThreads(const std::set<long>& before)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < deadline) {
         bool settled = true;
         for (long id : processThreads())
