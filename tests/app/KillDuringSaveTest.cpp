@@ -231,7 +231,7 @@ struct KillDuringSaveTest : ::testing::Test {
 
 TEST_F(KillDuringSaveTest, Project)
 {
-    killRepeatedly("save-project " + (folder / "work.knx"), folder / "work.knx", 100);
+    killRepeatedly("save-project " + (folder / "work.knx"), folder / "work.knx", 40);
 }
 
 TEST_F(KillDuringSaveTest, Picture)
