@@ -185,6 +185,7 @@ private slots:
     }
     void cleanup()
     {
+        test::endModalWatches();
         m_dlg.reset();
         setMessageHandler({});
         m_settings.reset();
