@@ -4,14 +4,30 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <random>
 #include <thread>
+#include <vector>
 
 namespace knetix {
 namespace {
 
 using namespace std::chrono_literals;
 using test::gridPicture;
+using Clock = std::chrono::steady_clock;
+
+// Polls until `done` holds; false only after a generous 30 s.
+template <class Done>
+bool eventually(Done done)
+{
+    const auto until = Clock::now() + 30s;
+    while (!done()) {
+        if (Clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
 
 struct PlaybackTest : ::testing::Test {
     Document doc;
@@ -36,18 +52,33 @@ struct PlaybackTest : ::testing::Test {
     }
 };
 
+// Frame k is never shown before start + k/15 s. A busy machine only makes
+// frames later, so this holds anywhere, while a player running ahead fails.
 TEST_F(PlaybackTest, PlaysAtTheMoviesRate)
 {
-    std::atomic<int> shown{0};
-    ASSERT_TRUE(doc.play([&] { ++shown; }));
+    constexpr size_t kFrames = 16;
+    std::mutex mutex;
+    std::vector<Clock::time_point> shown;
+    const auto shownCount = [&] {
+        std::lock_guard lock(mutex);
+        return shown.size();
+    };
+    const auto start = Clock::now();
+    ASSERT_TRUE(doc.play([&] {
+        std::lock_guard lock(mutex);
+        shown.push_back(Clock::now());
+    }));
     EXPECT_TRUE(doc.playing());
     EXPECT_FALSE(doc.play()); // already playing
-    std::this_thread::sleep_for(1s);
+    const bool played = eventually([&] { return shownCount() >= kFrames; });
     doc.stopPlayback();
-    const long frames = doc.framesPlayed();
-    EXPECT_GE(frames, 6); // 15 a second, with room for a busy machine
-    EXPECT_LE(frames, 16);
-    EXPECT_EQ(shown.load(), frames);
+    ASSERT_TRUE(played) << shownCount() << " frames";
+    EXPECT_EQ(long(shown.size()), doc.framesPlayed());
+    for (size_t k = 0; k < shown.size(); ++k) {
+        const auto due = start + std::chrono::duration<double>(double(k) / 15);
+        const std::chrono::duration<double, std::milli> early = due - shown[k];
+        EXPECT_LT(early.count(), 1.0) << "frame " << k << " came " << early.count() << " ms early";
+    }
     EXPECT_FALSE(doc.playing());
     EXPECT_EQ(doc.picture().field(), doc.keys().activeCells());
     EXPECT_EQ(doc.picture().pictureBlock(), activeKeyShown());
@@ -63,12 +94,18 @@ TEST_F(PlaybackTest, NoPictureNoPlayback)
 
 TEST_F(PlaybackTest, StopNeverHangsEvenWithASlowViewer)
 {
-    // A viewer that takes longer than a frame to take each one.
-    ASSERT_TRUE(doc.play([] { std::this_thread::sleep_for(100ms); }));
-    std::this_thread::sleep_for(150ms);
-    const auto before = std::chrono::steady_clock::now();
+    // A viewer that takes longer than a frame to take each one; the stop
+    // comes while it holds the second. A stop that hung would end in the
+    // test's time-out.
+    std::atomic<int> entered{0};
+    ASSERT_TRUE(doc.play([&] {
+        ++entered;
+        std::this_thread::sleep_for(100ms);
+    }));
+    const bool inSecondFrame = eventually([&] { return entered >= 2; });
     doc.stopPlayback();
-    EXPECT_LT(std::chrono::steady_clock::now() - before, 2s);
+    ASSERT_TRUE(inSecondFrame);
+    EXPECT_FALSE(doc.playing());
     EXPECT_EQ(doc.picture().pictureBlock(), activeKeyShown());
 }
 

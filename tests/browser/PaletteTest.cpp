@@ -26,7 +26,7 @@ CBrowsePalette* openPalette(CPictureOpenDlg& dlg)
 {
     dlg.browse();
     CBrowsePalette* palette = dlg.palette();
-    if (palette && !QTest::qWaitFor([&] { return !palette->filling(); }, 10000))
+    if (palette && !QTest::qWaitFor([&] { return !palette->filling(); }, 30000))
         return nullptr;
     return palette;
 }
@@ -92,7 +92,7 @@ private slots:
         palette->scan();
         QVERIFY(palette->filling());
         QVERIFY(!palette->shownItem(tree.path("tall.bmp")));
-        QTRY_VERIFY_WITH_TIMEOUT(!palette->filling(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!palette->filling(), 30000);
         QCOMPARE(palette->shownItem(tree.path("tall.bmp"))->m_width, 60);
         QVERIFY(palette->changed());
         closePalette(dlg);

@@ -55,7 +55,7 @@ private slots:
         CBrowsePalette* palette = open->palette();
         QVERIFY(palette);
         palette->resize(440, 280);
-        QTRY_VERIFY(!palette->filling());
+        QTRY_VERIFY_WITH_TIMEOUT(!palette->filling(), 30000);
         QTest::mouseClick(palette->viewport(), Qt::LeftButton, {}, QPoint(200, 50));
         QVERIFY(palette->grab().save(QStringLiteral(KNETIX_SCREENSHOT_DIR "/browse-palette.png")));
         QVERIFY(open->grab().save(QStringLiteral(KNETIX_SCREENSHOT_DIR "/picture-open-selected.png")));

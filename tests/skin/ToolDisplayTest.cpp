@@ -42,7 +42,7 @@ private slots:
         display.show();
         display.restartTimer();
         QVERIFY(display.animating());
-        QTRY_VERIFY_WITH_TIMEOUT(CToolDisplay::sequence().frame() >= 2 || CToolDisplay::sequence().level() > 0, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(CToolDisplay::sequence().frame() >= 2 || CToolDisplay::sequence().level() > 0, 30000);
     }
 
     void swallowsPresses()

@@ -7,9 +7,37 @@
 #include <QTest>
 #include <QWindow>
 
+#include <chrono>
 #include <random>
 
 namespace knetix {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The moments at which the canvas paints playback frames.
+class PlaybackPaintTimes : public QObject {
+public:
+    PlaybackPaintTimes(QWidget* canvas, const Document& document) : m_document(document)
+    {
+        canvas->installEventFilter(this);
+    }
+    std::vector<Clock::time_point> times;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && m_document.playing())
+            times.push_back(Clock::now());
+        return false;
+    }
+
+private:
+    const Document& m_document;
+};
+
+} // namespace
 
 class FilmstripTest : public QObject {
     Q_OBJECT
@@ -100,7 +128,8 @@ private slots:
         const ThumbnailBitmap before = host->document.keys().key(1).thumbnail();
         const QPoint at = host->canvas->mapTo(host.get(), QPoint(170, 170));
         QTest::mousePress(window(), Qt::LeftButton, {}, at);
-        QTest::qWait(60);
+        // Without a move only a stroke-timer tick bends the picture.
+        QTRY_VERIFY_WITH_TIMEOUT(host->canvas->strokeTicks() > 0, 30000);
         QTest::mouseRelease(window(), Qt::LeftButton, {}, at);
         host->strip->grab(); // a paint, if the stroke's own repaint has not come yet
         QVERIFY(!host->document.keys().key(1).thumbnailStale());
@@ -118,12 +147,19 @@ private slots:
             host->document.tick();
         host->document.release();
         const int paintedBefore = host->canvas->playbackPaints();
+        PlaybackPaintTimes paints(host->canvas, host->document);
+        const auto start = Clock::now();
         QTest::mouseClick(window(), Qt::LeftButton, {}, host->play->geometry().center());
         QVERIFY(host->document.playing());
-        QTest::qWait(1000);
-        const int painted = host->canvas->playbackPaints() - paintedBefore;
-        // 15 a second: never more; fewer only when the machine is busy.
-        QVERIFY2(painted >= 5 && painted <= 17, qPrintable(QString::number(painted)));
+        QTRY_VERIFY_WITH_TIMEOUT(paints.times.size() >= 16, 30000);
+        QCOMPARE(host->canvas->playbackPaints() - paintedBefore, int(paints.times.size()));
+        // 15 a second, never more: paint k follows frame k, which is due at
+        // start + k/15 s. A busy machine only makes paints later.
+        for (size_t k = 0; k < paints.times.size(); ++k) {
+            const auto due = start + std::chrono::duration<double>(double(k) / 15);
+            const std::chrono::duration<double, std::milli> early = due - paints.times[k];
+            QVERIFY2(early.count() < 1.0, qPrintable(QStringLiteral("paint %1 came %2 ms early").arg(k).arg(early.count())));
+        }
         // Any click, even on the Play button, ends it.
         QTest::mouseClick(window(), Qt::LeftButton, {}, host->play->geometry().center());
         QVERIFY(!host->document.playing());

@@ -124,11 +124,15 @@ class MainDlgTest : public QObject {
     QPoint canvasPoint(int x, int y) { return m_dlg->canvasRect().topLeft() + QPoint(x, y); }
     void stroke(QPoint from, QPoint to)
     {
+        const CMWorking* canvas = dlg().canvas();
+        const int ticks = canvas->strokeTicks();
         QTest::mousePress(window(), Qt::LeftButton, {}, canvasPoint(from.x(), from.y()));
         for (int i = 1; i <= 8; ++i)
             QTest::mouseMove(window(), canvasPoint(from.x() + (to.x() - from.x()) * i / 8,
                                                    from.y() + (to.y() - from.y()) * i / 8));
-        QTest::qWait(30);
+        // Tools that act while held get at least one stroke-timer tick.
+        if (canvas->strokeTimerRunning())
+            QTRY_VERIFY_WITH_TIMEOUT(canvas->strokeTicks() > ticks, 30000);
         QTest::mouseRelease(window(), Qt::LeftButton, {}, canvasPoint(to.x(), to.y()));
     }
     // 1 when the button is down, with or without the focus picture.
@@ -181,6 +185,7 @@ private slots:
     }
     void cleanup()
     {
+        test::endModalWatches();
         m_dlg.reset();
         setMessageHandler({});
         m_settings.reset();
@@ -247,7 +252,7 @@ private slots:
                           panel()->play()->mapTo(m_dlg.get(), QPoint(20, 20)));
         QCoreApplication::processEvents();
         QVERIFY(dlg().playing());
-        QTRY_VERIFY(doc().framesPlayed() >= 3);
+        QTRY_VERIFY_WITH_TIMEOUT(doc().framesPlayed() >= 3, 30000);
         const std::string tool = doc().toolName();
         QTest::mouseClick(window(), Qt::LeftButton, {}, centreOf(IDC_HOOK));
         QCoreApplication::processEvents();

@@ -31,25 +31,71 @@ fail() {
   exit 1
 }
 
-# Waits until N windows titled "Knetix" are visible: the frame, the main
-# dialog, and the start-up picture or a message box over them.
-wait_windows() {
-  for _ in $(seq 400); do
-    [ "$(xdotool search --onlyvisible --name '^Knetix$' 2>/dev/null | wc -l)" -eq "$1" ] && return 0
+# Waits for a condition (a command) to hold, at most a generous minute: on a
+# busy machine the program and the X server are slow, never wrong.
+wait_for() {
+  local what=$1
+  shift
+  local until=$((SECONDS + 60))
+  until "$@"; do
+    [ "$SECONDS" -lt "$until" ] || fail "$what"
     sleep 0.05
   done
-  fail "expected $1 visible windows, saw $(xdotool search --onlyvisible --name '^Knetix$' 2>/dev/null | wc -l)"
 }
 
-# A free display of 1024 x 768: the skin's origin is (192, 144).
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# The visible windows titled "Knetix", bottom to top: the frame, the main
+# dialog, and the start-up picture or a message box over them.
+knetix_windows() {
+  xdotool search --onlyvisible --name '^Knetix$' 2>/dev/null || true
+}
+windows_shown() {
+  [ "$(knetix_windows | wc -l)" -eq "$1" ]
+}
+wait_windows() {
+  wait_for "expected $1 visible windows" windows_shown "$1"
+}
+# The topmost window (the start-up picture, the dialog or a message box) has
+# the keyboard: a key sent before would go to another window.
+top_has_focus() {
+  local top
+  top=$(knetix_windows | tail -n 1)
+  [ -n "$top" ] && [ "$(xdotool getwindowfocus 2>/dev/null)" = "$top" ]
+}
+
+# Pixels that differ inside a region (WxH+X+Y) of two screenshots.
+changed_pixels() {
+  local n
+  n=$(compare -metric AE -crop "$1" "$2" "$3" null: 2>&1 || true)
+  echo "${n%% *}"
+}
+
+# Screenshots until two in a row are the same: the program has drawn what its
+# last events asked for.
+settled_shot() {
+  local until=$((SECONDS + 60))
+  import -window root "$1"
+  for (( ; ; )); do
+    import -window root "$work/shot.png"
+    if [ "$(changed_pixels 1024x768+0+0 "$1" "$work/shot.png")" = 0 ]; then
+      rm "$work/shot.png"
+      return 0
+    fi
+    mv "$work/shot.png" "$1"
+    [ "$SECONDS" -lt "$until" ] || fail "the screen did not settle"
+  done
+}
+
+# A free display of 1024 x 768: the skin's origin is (192, 144). Without
+# -noreset the server resets whenever its last client leaves, and a program
+# connecting just then (while xdotool polls) is turned away.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start"
+wait_for "Xvfb did not start" test -s "$work/display"
 export DISPLAY=":$(head -n1 "$work/display")"
+takes_clients() {
+  xdotool getmouselocation >/dev/null 2>&1
+}
+wait_for "Xvfb does not take clients" takes_clients
 
 # The program's own settings and lock, away from the user's.
 export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home"
@@ -58,27 +104,33 @@ chmod 700 "$XDG_RUNTIME_DIR"
 unset QT_QPA_PLATFORM
 "$draw" "$work/picture.bmp"
 
+ox=192
+oy=144
+# The canvas is 354 x 354 at (193, 15) of the skin.
+canvas="354x354+$((ox + 193))+$((oy + 15))"
+picture_shown() {
+  local light
+  import -window root "$work/shown.png"
+  light=$(convert "$work/shown.png" -crop "$canvas" -format '%[fx:maxima.r+maxima.g+maxima.b]' info:)
+  [ -n "$light" ] && [ "$light" != 0 ]
+}
+
 "$knetix" "$work/picture.bmp" >"$work/knetix.log" 2>&1 &
 knetix_pid=$!
 wait_windows 3
-sleep 0.3
+wait_for "the start-up picture did not get the keyboard" top_has_focus
 xdotool key space # the start-up picture goes with a key
 wait_windows 2
-sleep 0.3
-import -window root "$out/xvfb-start.png"
+wait_for "the picture named on the command line is not shown" picture_shown
+settled_shot "$out/xvfb-start.png"
 
 # A second copy ends at once without a word and leaves the first running.
-second_start=$(date +%s)
-timeout 20 "$knetix" >"$work/second.log" 2>&1 || fail "the second copy ended with $?"
-[ $(( $(date +%s) - second_start )) -lt 10 ] || fail "the second copy took too long"
+timeout 60 "$knetix" >"$work/second.log" 2>&1 || fail "the second copy ended with $?"
 kill -0 "$knetix_pid" || fail "the first copy ended"
 
-ox=192
-oy=144
 # The Hook's picture is 34 x 34 at (22, 88).
 xdotool mousemove $((ox + 22 + 17)) $((oy + 88 + 17)) click 1
-sleep 0.5
-import -window root "$out/xvfb-before.png"
+settled_shot "$out/xvfb-before.png"
 # Drag across the middle of the picture.
 xdotool mousemove $((ox + 300)) $((oy + 190)) mousedown 1
 for i in $(seq 1 25); do
@@ -86,34 +138,32 @@ for i in $(seq 1 25); do
   sleep 0.02
 done
 xdotool mouseup 1
-sleep 0.5
 xdotool mousemove 1000 740 # the circle goes with the pointer
-sleep 0.5
-import -window root "$out/xvfb-screenshot.png"
+bent() {
+  settled_shot "$out/xvfb-screenshot.png"
+  [ "$(changed_pixels "$canvas" "$out/xvfb-before.png" "$out/xvfb-screenshot.png")" -gt 500 ] 2>/dev/null
+}
+wait_for "the drag did not bend the picture" bent
 
-# The canvas (354 x 354 at (193, 15)) changed; the skin's title did not.
-canvas="354x354+$((ox + 193))+$((oy + 15))"
-changed=$(compare -metric AE -crop "$canvas" "$out/xvfb-before.png" "$out/xvfb-screenshot.png" null: 2>&1 || true)
-[ "${changed%% *}" -gt 500 ] 2>/dev/null || fail "the drag did not bend the picture ($changed pixels changed)"
-corner=$(compare -metric AE -crop "180x40+$ox+$oy" "$out/xvfb-before.png" "$out/xvfb-screenshot.png" null: 2>&1 || true)
-[ "${corner%% *}" = 0 ] || fail "the skin changed under the drag ($corner pixels)"
+# The skin's title did not change under the drag.
+corner=$(changed_pixels "180x40+$ox+$oy" "$out/xvfb-before.png" "$out/xvfb-screenshot.png")
+[ "$corner" = 0 ] || fail "the skin changed under the drag ($corner pixels)"
 # The screen around the skin is black.
 band=$(convert "$out/xvfb-screenshot.png" -crop 180x768+0+0 -format '%[fx:maxima.r+maxima.g+maxima.b]' info:)
 [ "$band" = 0 ] || fail "the left band is not black"
 
-# Escape asks to save the changed work; "Nein" ends the program.
+# Escape asks to save the changed work; "Nein" ends the program. The click
+# on the Hook gave the dialog the keyboard.
+wait_for "the dialog did not get the keyboard" top_has_focus
 xdotool key Escape
 wait_windows 3
-sleep 0.3
-import -window root "$out/xvfb-prompt.png"
+wait_for "the question did not get the keyboard" top_has_focus
+settled_shot "$out/xvfb-prompt.png"
 xdotool key n
-for _ in $(seq 100); do
-  kill -0 "$knetix_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$knetix_pid" 2>/dev/null; then
-  fail "the program did not end after Escape and Nein"
-fi
+program_ended() {
+  ! kill -0 "$knetix_pid" 2>/dev/null
+}
+wait_for "the program did not end after Escape and Nein" program_ended
 wait "$knetix_pid" || fail "the program ended with $?"
 knetix_pid=
 

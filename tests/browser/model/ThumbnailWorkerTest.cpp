@@ -7,6 +7,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace knetix {
 namespace {
@@ -24,7 +27,7 @@ std::vector<std::string> paths(int n)
 std::vector<ThumbnailWorker::Result> collect(ThumbnailWorker& worker, size_t want)
 {
     std::vector<ThumbnailWorker::Result> all;
-    const auto until = std::chrono::steady_clock::now() + 10s;
+    const auto until = std::chrono::steady_clock::now() + 30s;
     while (all.size() < want && std::chrono::steady_clock::now() < until) {
         for (auto& r : worker.takeResults())
             all.push_back(std::move(r));
@@ -52,24 +55,39 @@ TEST(ThumbnailWorker, DeliversEveryPathInQueueOrder)
 
 TEST(ThumbnailWorker, ClearAndDestructionStopAfterTheItemInHand)
 {
+    // The first thumbnail is held until the queue has been cleared, so that
+    // the clear certainly comes while one is in hand.
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool inHand = false, cleared = false;
     std::atomic<int> made{0};
     {
         ThumbnailWorker worker([&](const std::string&) {
             ++made;
+            std::unique_lock lock(mutex);
+            inHand = true;
+            changed.notify_all();
+            changed.wait(lock, [&] { return cleared; });
+            lock.unlock();
             std::this_thread::sleep_for(5ms);
             return CPaletteItem{};
         });
         worker.add(paths(1000));
-        std::this_thread::sleep_for(20ms);
+        std::unique_lock lock(mutex);
+        const bool began = changed.wait_for(lock, 30s, [&] { return inHand; });
         worker.clear();
-        const auto until = std::chrono::steady_clock::now() + 5s;
+        cleared = true;
+        lock.unlock();
+        changed.notify_all();
+        ASSERT_TRUE(began);
+        const auto until = std::chrono::steady_clock::now() + 30s;
         while (worker.busy() && std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(1ms);
         EXPECT_FALSE(worker.busy());
-        EXPECT_LT(made.load(), 1000);
+        EXPECT_EQ(made.load(), 1); // only the one in hand
         worker.add(paths(1000));
     } // joins without making the rest
-    EXPECT_LT(made.load(), 1000);
+    EXPECT_LT(made.load(), 1001);
 }
 
 } // namespace

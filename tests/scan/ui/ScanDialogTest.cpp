@@ -77,6 +77,7 @@ private slots:
 
     void cleanup()
     {
+        endModalWatches();
         m_library.reset();
         m_window.reset();
     }
