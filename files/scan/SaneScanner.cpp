@@ -32,7 +32,7 @@ std::set<long> processThreads()
 }
 
 // True when the thread is gone or waits in a system call that blocks (I/O,
-// sleeping, waiting for a lock): ended there, it holds nothing.
+// sleeping, waiting for a lock or a device): ended there, it holds nothing.
 bool threadSettled(long id)
 {
     std::ifstream in("/proc/self/task/" + std::to_string(id) + "/syscall");
@@ -42,30 +42,46 @@ bool threadSettled(long id)
     if (first == "running")
         return false;
     const long call = std::strtol(first.c_str(), nullptr, 10);
-    // read, write, poll, select, nanosleep, futex, epoll_wait, clock_nanosleep,
-    // pselect6, ppoll, epoll_pwait (x86-64 numbers)
-    constexpr long kBlocking[] = {0, 1, 7, 23, 35, 202, 232, 230, 270, 271, 281};
+    // read, write, poll, select, ioctl, pause, nanosleep, accept, recvfrom,
+    // recvmsg, wait4, rt_sigtimedwait, rt_sigsuspend, futex, epoll_wait,
+    // clock_nanosleep, pselect6, ppoll, epoll_pwait, accept4 (x86-64 numbers)
+    constexpr long kBlocking[] = {0,   1,   7,   23,  16,  34,  35,  43,  45,  47,
+                                  61,  128, 130, 202, 232, 230, 270, 271, 281, 288};
     return std::find(std::begin(kBlocking), std::end(kBlocking), call) != std::end(kBlocking);
 }
 
-// Some backends end their reader thread asynchronously on sane_cancel. Caught
-// inside the C library (an allocation, say) it would die holding a lock and
+// Some backends end their reader thread asynchronously: on sane_cancel, and
+// some inside the sane_read that hands over a frame's last bytes. Caught inside
+// the C library (an allocation, say) the thread would die holding a lock and
 // hang the whole program, so the threads that came up with the scan are given
-// time to finish or to block first. They normally do within milliseconds; on
-// a busy machine it can take seconds, and cancelling early risks the hang, so
-// the bound is generous (this runs on the scan's worker, not the window's
-// thread).
-void waitForBackendThreads(const std::set<long>& before)
+// time to end or to block first. Threads that stay blocked for `parked` are
+// taken as living on with the device. They normally settle within
+// milliseconds; on a busy machine it can take seconds, and going on early
+// risks the hang, so the bound is generous (this runs on the scan's worker,
+// not the window's thread).
+void waitForBackendThreads(const std::set<long>& before,
+                           std::chrono::milliseconds parked = std::chrono::milliseconds(0))
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + std::chrono::seconds(20);
+    auto blockedSince = start;
+    for (auto now = start; now < deadline; now = std::chrono::steady_clock::now()) {
+        bool gone = true;
         bool settled = true;
-        for (long id : processThreads())
-            if (!before.count(id) && !threadSettled(id)) {
+        for (long id : processThreads()) {
+            if (before.count(id))
+                continue;
+            gone = false;
+            if (!threadSettled(id)) {
                 settled = false;
                 break;
             }
-        if (settled)
+        }
+        if (gone)
+            return;
+        if (!settled)
+            blockedSince = now;
+        else if (now - blockedSince >= parked)
             return;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
@@ -692,7 +708,7 @@ void SaneScanner::interrupt()
 }
 
 bool SaneScanner::readFrame(ScanFrame& frame, uint64_t& done, uint64_t& expected, bool first,
-                            const Progress& progress, const std::atomic<bool>& cancel, ScanResult& result)
+                            const std::set<long>& scanThreadsBefore, const Progress& progress, const std::atomic<bool>& cancel, ScanResult& result)
 {
     auto fail = [&result](std::string why) {
         result.outcome = ScanOutcome::Failed;
@@ -726,6 +742,10 @@ bool SaneScanner::readFrame(ScanFrame& frame, uint64_t& done, uint64_t& expected
                 std::lock_guard lock(m_readMutex);
                 m_reading = true;
             }
+            // The read that hands over the frame's last bytes may end the
+            // backend's reader thread under way: let it end by itself first.
+            if (p.lines > 0 && limit - frame.data.size() <= uint64_t(kChunk))
+                waitForBackendThreads(scanThreadsBefore, std::chrono::milliseconds(500));
             SANE_Int length = 0;
             const SANE_Status status = sane_read(h, chunk.data(), kChunk, &length);
             {
@@ -795,7 +815,7 @@ ScanResult SaneScanner::scan(const Progress& progress, const std::atomic<bool>& 
             break;
         }
         ScanFrame frame;
-        if (!readFrame(frame, done, expected, frames.empty(), progress, cancel, result))
+        if (!readFrame(frame, done, expected, frames.empty(), threadsBefore, progress, cancel, result))
             break;
         // A grey or colour frame is a whole picture even without the last-frame mark.
         complete = frame.parameters.lastFrame || frame.parameters.format == ScanFrameFormat::Gray ||
