@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <new>
-#include <tuple>
 #include <utility>
 
 namespace knetix {
@@ -48,15 +47,10 @@ Size thumbnailSize(int32_t pictureWidth, int32_t pictureHeight, int32_t cellSide
     return {pictureWidth / (f + 1), pictureHeight / (f + 1)};
 }
 
-bool settleStrayIndices(KeyListState& s)
+void settleStrayIndices(KeyListState& s)
 {
     const int32_t n = int32_t(std::min<size_t>(s.keys.size(), size_t(INT32_MAX)));
     const int32_t lastKey = std::max(n - 1, 0);
-    const auto indices = [&s] {
-        return std::tuple{s.firstVisible, s.menuKey, s.playback.phase, s.playback.currentKey,
-                          s.playback.nextKey};
-    };
-    const auto before = indices();
     s.firstVisible = std::clamp(s.firstVisible, 0, lastKey);
     if (s.menuKey < 0 || s.menuKey > n) // n itself is the empty cell after the last key
         s.menuKey = 0;
@@ -68,7 +62,6 @@ bool settleStrayIndices(KeyListState& s)
     // 1 is where a fresh strip starts, even before it has two keys.
     if (p.nextKey < 0 || p.nextKey > std::max(n - 1, 1))
         p.nextKey = 1;
-    return indices() != before;
 }
 
 KeyList::KeyList(int32_t stripWidth, int32_t stripHeight)

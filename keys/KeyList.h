@@ -72,8 +72,8 @@ struct KeyListState {
 // scroll, a menu or Begin has set them, so a file may carry whatever they
 // held in memory. Values outside the key list are put back to sound ones
 // (first visible into the list, menu key 0, phase 0, current key 0, next
-// key 1); values inside stay as they are. Returns whether anything changed.
-bool settleStrayIndices(KeyListState& state);
+// key 1); values inside stay as they are.
+void settleStrayIndices(KeyListState& state);
 
 // What the canvas has to do after a Key command.
 enum class KeyEffect {

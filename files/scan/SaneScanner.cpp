@@ -42,11 +42,11 @@ bool threadSettled(long id)
     if (first == "running")
         return false;
     const long call = std::strtol(first.c_str(), nullptr, 10);
-    // read, write, poll, select, ioctl, pause, nanosleep, accept, recvfrom,
-    // recvmsg, wait4, rt_sigtimedwait, rt_sigsuspend, futex, epoll_wait,
-    // clock_nanosleep, pselect6, ppoll, epoll_pwait, accept4 (x86-64 numbers)
-    constexpr long kBlocking[] = {0,   1,   7,   23,  16,  34,  35,  43,  45,  47,
-                                  61,  128, 130, 202, 232, 230, 270, 271, 281, 288};
+    // read, write, poll, ioctl, select, pause, nanosleep, accept, recvfrom,
+    // recvmsg, wait4, rt_sigtimedwait, rt_sigsuspend, futex, clock_nanosleep,
+    // epoll_wait, pselect6, ppoll, epoll_pwait, accept4 (x86-64 numbers)
+    constexpr long kBlocking[] = {0,  1,   7,   16,  23,  34,  35,  43,  45,  47,
+                                  61, 128, 130, 202, 230, 232, 270, 271, 281, 288};
     return std::find(std::begin(kBlocking), std::end(kBlocking), call) != std::end(kBlocking);
 }
 
@@ -708,7 +708,8 @@ void SaneScanner::interrupt()
 }
 
 bool SaneScanner::readFrame(ScanFrame& frame, uint64_t& done, uint64_t& expected, bool first,
-                            const std::set<long>& scanThreadsBefore, const Progress& progress, const std::atomic<bool>& cancel, ScanResult& result)
+                            const std::set<long>& scanThreadsBefore, const Progress& progress,
+                            const std::atomic<bool>& cancel, ScanResult& result)
 {
     auto fail = [&result](std::string why) {
         result.outcome = ScanOutcome::Failed;
@@ -732,6 +733,7 @@ bool SaneScanner::readFrame(ScanFrame& frame, uint64_t& done, uint64_t& expected
     constexpr SANE_Int kChunk = 1 << 16;
     std::vector<SANE_Byte> chunk(kChunk);
     uint64_t surplus = 0;
+    bool readerSettled = false;
     try {
         // Room for the announced frame, within reason: an absurd announcement
         // must not cost memory before any data has come.
@@ -743,9 +745,12 @@ bool SaneScanner::readFrame(ScanFrame& frame, uint64_t& done, uint64_t& expected
                 m_reading = true;
             }
             // The read that hands over the frame's last bytes may end the
-            // backend's reader thread under way: let it end by itself first.
-            if (p.lines > 0 && limit - frame.data.size() <= uint64_t(kChunk))
+            // backend's reader thread under way: let it end by itself first
+            // (once: a thread still there afterwards lives on).
+            if (!readerSettled && p.lines > 0 && limit - frame.data.size() <= uint64_t(kChunk)) {
                 waitForBackendThreads(scanThreadsBefore, std::chrono::milliseconds(500));
+                readerSettled = true;
+            }
             SANE_Int length = 0;
             const SANE_Status status = sane_read(h, chunk.data(), kChunk, &length);
             {

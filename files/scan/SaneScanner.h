@@ -139,7 +139,8 @@ private:
     bool setDepth(int32_t depth, bool required, std::string& error);
     bool settable(int32_t option) const;
     bool readFrame(ScanFrame& frame, uint64_t& done, uint64_t& expected, bool first,
-                   const std::set<long>& scanThreadsBefore, const Progress& progress, const std::atomic<bool>& cancel, ScanResult& result);
+                   const std::set<long>& scanThreadsBefore, const Progress& progress,
+                   const std::atomic<bool>& cancel, ScanResult& result);
     bool usable() const;
 
     void* m_handle = nullptr;
