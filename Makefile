@@ -39,8 +39,8 @@ test-san: build-san
 # so it runs single-threaded here.
 test-tsan:
 	cmake -S . -B $(BUILD_TSAN) -DCMAKE_BUILD_TYPE=Debug -DKNETIX_SANITIZE_THREAD=ON -DKNETIX_BENCH=OFF
-	cmake --build $(BUILD_TSAN) -j $(JOBS) --target knetix_app_tests knetix_filmstrip_tests knetix_browser_model_tests knetix_maindlg_tests
-	OMP_NUM_THREADS=1 TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan-qt.supp ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -R '^Playback|^windows.Filmstrip|^windows.MainDlg|^ThumbnailWorker|^ExportTest.Cancel'
+	cmake --build $(BUILD_TSAN) -j $(JOBS) --target knetix_document_tests knetix_filmstrip_tests knetix_browser_model_tests knetix_maindlg_tests
+	OMP_NUM_THREADS=1 TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan-qt.supp ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -R '^Playback|^views.Filmstrip|^app.MainDlg|^ThumbnailWorker|^ExportTest.Cancel'
 
 # Every fuzz target for FUZZ_SECONDS each, from seeds the program writes.
 test-fuzz:

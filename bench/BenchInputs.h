@@ -2,7 +2,7 @@
 // Pictures and fields made in code for the benchmarks.
 
 #include "engine/OffsetCell.h"
-#include "files/container/WA.h"
+#include "container/WA.h"
 
 #include <algorithm>
 #include <cmath>

@@ -8,7 +8,7 @@
 #include "engine/Stroke.h"
 #include "engine/ToolFactory.h"
 #include "engine/WorkingPicture.h"
-#include "files/container/WA.h"
+#include "container/WA.h"
 
 #include <benchmark/benchmark.h>
 

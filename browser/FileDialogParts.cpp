@@ -1,6 +1,6 @@
 #include "browser/FileDialogParts.h"
 
-#include "resources/Artwork.h"
+#include "artwork/Artwork.h"
 
 #include <QAbstractItemView>
 #include <QMouseEvent>

@@ -4,7 +4,7 @@
 #include "browser/FileDialogParts.h"
 #include "browser/MessageBox.h"
 #include "files/imagelib/ImExp.h"
-#include "resources/Artwork.h"
+#include "artwork/Artwork.h"
 #include "resources/SkinLayout.h"
 #include "resources/Strings.h"
 #include "skin/CListScrollBar.h"

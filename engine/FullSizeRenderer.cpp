@@ -2,7 +2,7 @@
 
 #include "engine/FixedPoint.h"
 #include "engine/Kernels.h"
-#include "files/container/WA.h"
+#include "container/WA.h"
 
 #include <algorithm>
 #include <climits>

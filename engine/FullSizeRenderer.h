@@ -3,7 +3,7 @@
 // own size, for saving pictures and movie frames.
 
 #include "engine/OffsetCell.h"
-#include "files/container/Dib.h"
+#include "container/Dib.h"
 
 #include <cstdint>
 #include <vector>

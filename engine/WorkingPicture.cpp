@@ -2,8 +2,8 @@
 
 #include "engine/CMTool.h"
 #include "engine/FixedPoint.h"
-#include "files/container/Dib.h"
-#include "files/container/WA.h"
+#include "container/Dib.h"
+#include "container/WA.h"
 
 #include <algorithm>
 #include <cstring>

@@ -8,7 +8,7 @@
 #include "engine/CMMask.h"
 #include "engine/OffsetCell.h"
 #include "engine/Render.h"
-#include "files/container/Dib.h"
+#include "container/Dib.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,8 +1,8 @@
 // Batch scripts from anywhere, against a document with a picture, without
 // file access and with bounded stroke work.
 
-#include "app/Batch.h"
-#include "files/container/WA.h"
+#include "document/Batch.h"
+#include "container/WA.h"
 
 #include <cstdint>
 #include <sstream>

@@ -1,8 +1,8 @@
 // Project files from anywhere: reading must refuse or accept cleanly, and an
 // accepted project must survive use, saving and reading again unchanged.
 
-#include "app/Document.h"
-#include "files/project/ProjectFile.h"
+#include "document/Document.h"
+#include "document/ProjectFile.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,11 +2,11 @@
 // projects with 0, 1 and 3 keys and each tool, scripts, scanned pictures and
 // picture files.   knetix-fuzz-seeds FOLDER
 
-#include "app/Document.h"
+#include "document/Document.h"
 #include "browser/model/ThumbnailDatabase.h"
-#include "files/container/Dib.h"
+#include "container/Dib.h"
 #include "files/imagelib/ImExp.h"
-#include "files/project/ProjectFile.h"
+#include "document/ProjectFile.h"
 
 #include <filesystem>
 #include <fstream>

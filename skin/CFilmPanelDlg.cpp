@@ -1,6 +1,6 @@
 #include "skin/CFilmPanelDlg.h"
 
-#include "resources/Artwork.h"
+#include "artwork/Artwork.h"
 #include "resources/SkinLayout.h"
 
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #include "skin/CListScrollBar.h"
 
-#include "resources/Artwork.h"
+#include "artwork/Artwork.h"
 #include "resources/SkinLayout.h"
 
 #include <QMouseEvent>

@@ -1,6 +1,6 @@
 #include "skin/CMyToolTipCtrl.h"
 
-#include "resources/Artwork.h"
+#include "artwork/Artwork.h"
 #include "resources/Strings.h"
 #include "skin/model/PanelModels.h"
 

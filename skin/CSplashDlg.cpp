@@ -1,6 +1,6 @@
 #include "skin/CSplashDlg.h"
 
-#include "resources/Artwork.h"
+#include "artwork/Artwork.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #include "skin/CToolDisplay.h"
 
-#include "resources/Artwork.h"
+#include "artwork/Artwork.h"
 #include "resources/SkinLayout.h"
 #include "skin/SkinButtons.h"
 

@@ -1,6 +1,6 @@
 #include "skin/SkinButtons.h"
 
-#include "resources/Artwork.h"
+#include "artwork/Artwork.h"
 #include "skin/CToolDisplay.h"
 
 #include <QKeyEvent>

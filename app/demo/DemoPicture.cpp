@@ -1,7 +1,7 @@
 // Draws the demo picture: colour ramps under a grid and rings, so that every
 // bend of the tools shows. Written as a BMP through the image library.
 
-#include "files/container/Dib.h"
+#include "container/Dib.h"
 #include "files/imagelib/ImExp.h"
 
 #include <cmath>

@@ -4,7 +4,7 @@
 // event into a command on the document, with the file dialogs, messages,
 // playback and movie export around it.
 
-#include "app/Document.h"
+#include "document/Document.h"
 #include "app/ui/CSkinDlg.h"
 #include "app/ui/Settings.h"
 #include "app/ui/scan/CScanLibrary.h"

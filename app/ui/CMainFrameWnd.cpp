@@ -1,7 +1,7 @@
 #include "app/ui/CMainFrameWnd.h"
 
 #include "app/ui/CMainDlg.h"
-#include "resources/Artwork.h"
+#include "artwork/Artwork.h"
 #include "skin/CSplashDlg.h"
 
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #include "app/ui/CSkinDlg.h"
 
-#include "resources/Artwork.h"
+#include "artwork/Artwork.h"
 #include "resources/SkinLayout.h"
 #include "resources/Strings.h"
 #include "skin/CFilmPanelDlg.h"

@@ -1,7 +1,7 @@
 #include "browser/model/ThumbnailDatabase.h"
 
 #include "files/archive/Archive.h"
-#include "files/container/Dib.h"
+#include "container/Dib.h"
 #include "files/imagelib/ImExp.h"
 #include "files/io/AtomicFile.h"
 

@@ -4,7 +4,7 @@
 // unchanged. The file is an object archive: a count, then path and item per
 // entry. C++ standard library and files/ only.
 
-#include "files/container/WA.h"
+#include "container/WA.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -4,8 +4,8 @@
 // TARGA and BMP. Everything arrives as 24-bit rows; a damaged, truncated or
 // oversized file gives a failure, never a crash or a hang.
 
-#include "files/container/Dib.h"
-#include "files/container/WA.h"
+#include "container/Dib.h"
+#include "container/WA.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -5,7 +5,7 @@
 // is written under a temporary name next to the target and renamed over it
 // only when complete.
 
-#include "files/container/Dib.h"
+#include "container/Dib.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "files/scan/ScanBmp.h"
 
-#include "files/container/Dib.h"
+#include "container/Dib.h"
 #include "files/scan/ScanFrames.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "files/scan/ScanFrames.h"
 
-#include "files/container/Dib.h"
+#include "container/Dib.h"
 
 #include <algorithm>
 #include <cstring>

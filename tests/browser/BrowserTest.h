@@ -5,7 +5,7 @@
 
 #include "browser/FileDialogs.h"
 #include "browser/MessageBox.h"
-#include "files/container/WA.h"
+#include "container/WA.h"
 #include "files/imagelib/ImExp.h"
 #include "tests/common/QtTestRunner.h"
 

@@ -2,8 +2,8 @@
 // Pictures, folders and documents made in code, for the GoogleTest and the Qt
 // Test programs alike (no test framework here).
 
-#include "app/Document.h"
-#include "files/container/WA.h"
+#include "document/Document.h"
+#include "container/WA.h"
 #include "files/imagelib/ImExp.h"
 
 #include <filesystem>

@@ -2,8 +2,8 @@
 // Small builders shared by the engine tests: fields and pictures made in code.
 
 #include "engine/OffsetCell.h"
-#include "files/container/Dib.h"
-#include "files/container/WA.h"
+#include "container/Dib.h"
+#include "container/WA.h"
 
 #include <cstdint>
 #include <random>

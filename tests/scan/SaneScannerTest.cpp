@@ -2,7 +2,7 @@
 // settings, colour, grey, line-art, three-pass and hand scans, cancelling from
 // another thread, and device errors as German messages.
 
-#include "files/container/Dib.h"
+#include "container/Dib.h"
 #include "files/scan/SaneScanner.h"
 #include "tests/scan/SaneTestConfig.h"
 #include "tests/scan/ScanPicture.h"

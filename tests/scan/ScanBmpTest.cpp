@@ -1,6 +1,6 @@
 // The BMP file of a scanned picture, byte for byte.
 
-#include "files/container/Dib.h"
+#include "container/Dib.h"
 #include "files/scan/ScanBmp.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // scans in any order, short and unknown heights, and input that must be
 // refused without reading past the data.
 
-#include "files/container/Dib.h"
+#include "container/Dib.h"
 #include "files/scan/ScanFrames.h"
 #include "tests/scan/ScanPicture.h"
 

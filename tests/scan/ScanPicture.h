@@ -1,7 +1,7 @@
 #pragma once
 // A scanned picture read back for the scan tests.
 
-#include "files/container/Dib.h"
+#include "container/Dib.h"
 
 #include <gtest/gtest.h>
 

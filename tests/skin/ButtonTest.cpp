@@ -2,7 +2,7 @@
 
 #include "SkinTest.h"
 
-#include "resources/Artwork.h"
+#include "artwork/Artwork.h"
 #include "resources/SkinLayout.h"
 #include "skin/CToolDisplay.h"
 #include "skin/SkinButtons.h"

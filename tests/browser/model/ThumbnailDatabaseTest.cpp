@@ -1,7 +1,7 @@
 // Thumbnails and their cache file.
 
 #include "browser/model/ThumbnailDatabase.h"
-#include "files/container/Dib.h"
+#include "container/Dib.h"
 
 #include <gtest/gtest.h>
 

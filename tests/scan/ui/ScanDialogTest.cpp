@@ -4,7 +4,7 @@
 
 #include "app/ui/scan/CScanLibrary.h"
 #include "browser/MessageBox.h"
-#include "files/container/Dib.h"
+#include "container/Dib.h"
 #include "tests/common/QtTestRunner.h"
 #include "tests/scan/SaneTestConfig.h"
 #include "tests/scan/ui/ScanTestHelpers.h"

@@ -1,0 +1,210 @@
+#include "ToolFrames.h"
+
+#include "engine/Render.h"
+#include "engine/Stroke.h"
+#include "engine/ToolFactory.h"
+#include "container/Dib.h"
+#include "resources/SkinLayout.h"
+
+#include <QColor>
+#include <QPainter>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace knetix::art {
+
+namespace {
+
+// A 24-bit bottom-up copy of a picture, as the engine works on it.
+struct EnginePicture {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t stride = 0;
+    std::vector<uint8_t> source;
+    std::vector<uint8_t> displayed;
+    std::vector<OffsetCell> field;
+
+    explicit EnginePicture(const QImage& image)
+        : width(image.width()), height(image.height()), stride(dibStride24(image.width())),
+          source(size_t(stride) * image.height()), field(size_t(width) * height)
+    {
+        const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+        for (int32_t y = 0; y < height; ++y) {
+            const uchar* in = rgb.constScanLine(y);
+            uint8_t* out = source.data() + size_t(height - 1 - y) * stride;
+            for (int32_t x = 0; x < width; ++x) {
+                out[3 * x] = in[3 * x + 2];
+                out[3 * x + 1] = in[3 * x + 1];
+                out[3 * x + 2] = in[3 * x];
+            }
+        }
+        displayed = source;
+    }
+
+    Rect rect() const { return {0, 0, width, height}; }
+
+    void stroke(CMTool& tool, StrokePatch& patch, int32_t x, int32_t y)
+    {
+        applyStroke(field.data(), int32_t(field.size()), rect(), tool, patch, x, y);
+    }
+
+    QImage render()
+    {
+        displayed = source;
+        renderAll({source.data(), displayed.data(), width, height, stride}, field.data(), 64,
+                  RenderMode::Smooth);
+        QImage out(width, height, QImage::Format_RGB888);
+        for (int32_t y = 0; y < height; ++y) {
+            const uint8_t* in = displayed.data() + size_t(height - 1 - y) * stride;
+            uchar* o = out.scanLine(y);
+            for (int32_t x = 0; x < width; ++x) {
+                o[3 * x] = in[3 * x + 2];
+                o[3 * x + 1] = in[3 * x + 1];
+                o[3 * x + 2] = in[3 * x];
+            }
+        }
+        return out;
+    }
+};
+
+const QColor kWell(18, 18, 20);
+const QColor kLine(255, 184, 72);
+
+// Straight lines on the dark well: a grid, drawn without antialiasing so that
+// every bend comes from the tool alone.
+QImage straightLines()
+{
+    QImage image(skin::kToolDisplayWidth, skin::kToolDisplayHeight, QImage::Format_RGB888);
+    image.fill(kWell);
+    QPainter p(&image);
+    p.setPen(QPen(kLine, 1));
+    // Lines through the middle, where the tools act.
+    for (int x = (image.width() / 2) % 8; x < image.width(); x += 8)
+        p.drawLine(x, 0, x, image.height() - 1);
+    for (int y = (image.height() / 2) % 8; y < image.height(); y += 8)
+        p.drawLine(0, y, image.width() - 1, y);
+    return image;
+}
+
+// 256 steps from the well to the line colour; the frames are 8-bit.
+QImage toIndexed(const QImage& rgb)
+{
+    QList<QRgb> table;
+    for (int i = 0; i < 256; ++i) {
+        auto mix = [i](int a, int b) { return a + (b - a) * i / 255; };
+        table.push_back(qRgb(mix(kWell.red(), kLine.red()), mix(kWell.green(), kLine.green()),
+                             mix(kWell.blue(), kLine.blue())));
+    }
+    QImage out(rgb.size(), QImage::Format_Indexed8);
+    out.setColorTable(table);
+    const int span = kLine.red() - kWell.red();
+    for (int y = 0; y < rgb.height(); ++y) {
+        const uchar* in = rgb.constScanLine(y);
+        uchar* o = out.scanLine(y);
+        for (int x = 0; x < rgb.width(); ++x)
+            o[x] = uchar(std::clamp((in[3 * x] - kWell.red()) * 255 / span, 0, 255));
+    }
+    return out;
+}
+
+// The tool each set is shown for: the Hammer button shows the IRON_ set and the
+// Iron and Brush buttons the HAMMER_ set, so each set carries the other's effect.
+ToolKind toolOfSet(int set)
+{
+    switch (set) {
+    case 0: return ToolKind::Move;
+    case 1: return ToolKind::ZoomIn;
+    case 2: return ToolKind::ZoomOut;
+    case 3: return ToolKind::Zoom;   // IRON_, shown for the Hammer
+    case 4: return ToolKind::Smooth; // HAMMER_, shown for the Iron and the Brush
+    default: return ToolKind::Whirl;
+    }
+}
+
+} // namespace
+
+QImage toolDisplayFrame(int set, int level, int frame)
+{
+    EnginePicture picture(straightLines());
+    // How far along the whole sequence (SMALL 0 .. LARGE 4) this frame is;
+    // SMALL 0 stays undeformed.
+    const int step = level * 5 + frame;
+    const double amount = step / 14.0;
+    const int32_t radius = 12 + 7 * level;
+    const int32_t cx = picture.width / 2;
+    const int32_t cy = picture.height / 2;
+    const ToolKind kind = toolOfSet(set);
+    StrokePatch patch;
+    auto times = [amount](double most) { return int(std::lround(most * amount)); };
+
+    if (step > 0) {
+        switch (kind) {
+        case ToolKind::Move: {
+            // A pull downwards through the middle.
+            auto tool = createTool(kind, radius);
+            const int length = 2 + times(34);
+            for (int i = 0; i <= length; ++i)
+                picture.stroke(*tool, patch, cx, cy - length / 2 + i);
+            break;
+        }
+        case ToolKind::Zoom: {
+            // Hammer blows: short strokes to and fro around the middle.
+            auto tool = createTool(kind, radius);
+            const int blows = 2 + times(40);
+            for (int i = 0; i < blows; ++i)
+                picture.stroke(*tool, patch, cx + (i % 2 ? 2 : -2), cy + (i % 4 < 2 ? 2 : -2));
+            break;
+        }
+        case ToolKind::Smooth: {
+            // Bumpy lines; the iron runs down the middle and flattens them,
+            // the more the larger it is.
+            auto bumps = createTool(ToolKind::Whirl, 13);
+            for (int32_t y : {24, 58, 92, 122}) {
+                bumps->reset();
+                for (int i = 0; i < 24; ++i)
+                    picture.stroke(*bumps, patch, cx + (y % 3 == 0 ? 5 : -5), y);
+            }
+            auto iron = createTool(kind, radius);
+            iron->setValue(12);
+            const int passes = times(6);
+            for (int pass = 0; pass < passes; ++pass) {
+                iron->reset();
+                for (int y = 4; y < picture.height - 4; y += 2)
+                    picture.stroke(*iron, patch, cx, y);
+            }
+            break;
+        }
+        default: {
+            // Held still at the middle: applied again and again.
+            auto tool = createTool(kind, radius);
+            const int held = 1 + times(kind == ToolKind::Whirl ? 40 : 50);
+            for (int i = 0; i < held; ++i)
+                picture.stroke(*tool, patch, cx, cy);
+            break;
+        }
+        }
+    }
+    return toIndexed(picture.render());
+}
+
+QImage warpedPicture(const QImage& image)
+{
+    EnginePicture picture(image);
+    const int32_t cx = picture.width / 2;
+    const int32_t cy = picture.height / 2;
+    StrokePatch patch;
+    auto whirl = createTool(ToolKind::Whirl, picture.height / 2);
+    for (int i = 0; i < 14; ++i)
+        picture.stroke(*whirl, patch, cx, cy);
+    auto zoom = createTool(ToolKind::ZoomIn, picture.height / 4);
+    for (int i = 0; i < 6; ++i)
+        picture.stroke(*zoom, patch, cx - 120, cy + 40);
+    auto hook = createTool(ToolKind::Move, picture.height / 5);
+    for (int i = 0; i < 30; ++i)
+        picture.stroke(*hook, patch, cx + 110, cy - 60 + i);
+    return picture.render();
+}
+
+} // namespace knetix::art

@@ -1,0 +1,291 @@
+#include "document/Batch.h"
+
+#include "engine/ToolFactory.h"
+
+#include <charconv>
+#include <initializer_list>
+#include <string_view>
+#include <limits>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+namespace knetix {
+
+namespace {
+
+// Coordinates far beyond any canvas still stroke (outside the picture); this
+// only keeps the arithmetic of a typo in range.
+constexpr int32_t kMaxScriptCoordinate = 1 << 20;
+constexpr int32_t kMaxTicks = 1000000;
+constexpr int32_t kMaxCanvasSide = 8192;
+
+struct Failure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+std::string trim(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+// Everything from a '#' that begins a word is a comment.
+std::string stripComment(const std::string& line)
+{
+    for (size_t i = 0; i < line.size(); ++i)
+        if (line[i] == '#' && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t'))
+            return line.substr(0, i);
+    return line;
+}
+
+std::vector<std::string> words(const std::string& text)
+{
+    std::istringstream in(text);
+    std::vector<std::string> out;
+    for (std::string w; in >> w;)
+        out.push_back(w);
+    return out;
+}
+
+int32_t number(const std::string& word, int32_t low, int32_t high)
+{
+    int32_t value = 0;
+    const char* end = word.data() + word.size();
+    const auto [ptr, ec] = std::from_chars(word.data(), end, value);
+    if (ec != std::errc() || ptr != end)
+        throw Failure("Ungültige Zahl \"" + word + "\".");
+    if (value < low || value > high)
+        throw Failure("Die Zahl " + word + " liegt nicht zwischen " + std::to_string(low) + " und " +
+                      std::to_string(high) + ".");
+    return value;
+}
+
+void expectCount(const std::vector<std::string>& args, size_t count, const char* usage)
+{
+    if (args.size() != count)
+        throw Failure(std::string("Aufruf: ") + usage);
+}
+
+std::string pathArgument(const std::string& arguments, const char* usage)
+{
+    if (arguments.empty())
+        throw Failure(std::string("Aufruf: ") + usage);
+    return arguments;
+}
+
+// Takes the last word off a path argument when it is one of `choices`.
+std::string takeLastWord(std::string& arguments, std::initializer_list<std::string_view> choices)
+{
+    const auto space = arguments.find_last_of(" \t");
+    if (space == std::string::npos)
+        return {};
+    const std::string last = arguments.substr(space + 1);
+    for (std::string_view choice : choices)
+        if (last == choice) {
+            arguments = trim(arguments.substr(0, space));
+            return last;
+        }
+    return {};
+}
+
+bool isNumber(const std::string& word)
+{
+    return !word.empty() && word.find_first_not_of("0123456789") == std::string::npos;
+}
+
+std::string takeLastNumber(std::string& arguments)
+{
+    const auto space = arguments.find_last_of(" \t");
+    if (space == std::string::npos || !isNumber(arguments.substr(space + 1)))
+        return {};
+    const std::string last = arguments.substr(space + 1);
+    arguments = trim(arguments.substr(0, space));
+    return last;
+}
+
+OutputSize takeSize(std::string& arguments)
+{
+    return takeLastWord(arguments, {"screen", "own"}) == "own" ? OutputSize::Own : OutputSize::Screen;
+}
+
+void check(const Outcome& outcome)
+{
+    if (!outcome)
+        throw Failure(outcome.message);
+}
+
+} // namespace
+
+void BatchRunner::needFiles() const
+{
+    if (!m_limits.fileAccess)
+        throw Failure("Dateien sind in diesem Lauf nicht zugänglich.");
+}
+
+void BatchRunner::countStrokeSteps(int64_t steps)
+{
+    m_strokeSteps += steps;
+    if (m_limits.maxStrokeSteps >= 0 && m_strokeSteps > m_limits.maxStrokeSteps)
+        throw Failure("Das Skript überschreitet die erlaubte Zahl von Strichpunkten.");
+}
+
+Document& BatchRunner::document(bool create)
+{
+    if (!m_document && create)
+        m_document = std::make_unique<Document>();
+    return *m_document;
+}
+
+std::optional<BatchFailure> BatchRunner::run(std::istream& script)
+{
+    std::string line;
+    int number = 0;
+    while (std::getline(script, line)) {
+        ++number;
+        const std::string text = trim(stripComment(line));
+        if (text.empty())
+            continue;
+        const auto space = text.find_first_of(" \t");
+        const std::string command = text.substr(0, space);
+        const std::string arguments = space == std::string::npos ? std::string() : trim(text.substr(space));
+        try {
+            execute(command, arguments);
+        } catch (const std::exception& e) {
+            return BatchFailure{number, e.what()};
+        }
+    }
+    if (script.bad())
+        return BatchFailure{number, "Das Skript kann nicht gelesen werden."};
+    document(true);
+    return std::nullopt;
+}
+
+void BatchRunner::execute(const std::string& command, const std::string& arguments)
+{
+    const std::vector<std::string> args = words(arguments);
+    if (command == "canvas") {
+        if (m_document)
+            throw Failure("\"canvas\" ist nur als erster Befehl erlaubt.");
+        expectCount(args, 2, "canvas BREITE HÖHE");
+        const int32_t w = number(args[0], WorkingPicture::kMinimumSide, kMaxCanvasSide);
+        const int32_t h = number(args[1], WorkingPicture::kMinimumSide, kMaxCanvasSide);
+        m_document = std::make_unique<Document>(w, h);
+        return;
+    }
+    Document& doc = document(true);
+    if (command == "open" || command == "open-project" || command == "save-project" ||
+        command == "save-picture" || command == "save-movie")
+        needFiles();
+    if (command == "open") {
+        check(doc.openPicture(pathArgument(arguments, "open PFAD")));
+    } else if (command == "open-project") {
+        check(doc.openProject(pathArgument(arguments, "open-project PFAD")));
+    } else if (command == "save-project") {
+        check(doc.saveProject(pathArgument(arguments, "save-project PFAD")));
+    } else if (command == "save-picture") {
+        std::string rest = arguments;
+        const OutputSize size = takeSize(rest);
+        check(doc.savePicture(pathArgument(rest, "save-picture PFAD [screen|own]"), size));
+    } else if (command == "save-movie") {
+        constexpr const char* usage = "save-movie PFAD [raw|mjpeg|mpeg4|ffv1|h264] [TEMPO] [screen|own]";
+        std::string rest = arguments;
+        const OutputSize size = takeSize(rest);
+        const std::string speedWord = takeLastNumber(rest);
+        const int32_t speed = speedWord.empty() ? doc.speed() : number(speedWord, 0, Document::kSliderMax);
+        std::string codec = takeLastWord(rest, {"raw", "mjpeg", "mpeg4", "ffv1", "h264"});
+        if (codec.empty())
+            codec = "raw";
+        if (!findMovieCodec(codec))
+            throw Failure("Der Kompressor " + codec + " ist auf diesem Rechner nicht verfügbar.");
+        check(doc.exportMovie(pathArgument(rest, usage), MovieSettings{codec}, speed, size));
+    } else if (command == "tool") {
+        expectCount(args, 2, "tool zoomin|zoomout|zoom|move|smooth|whirl|undo small|medium|large");
+        const auto kind = toolKindFromName(args[0]);
+        if (!kind)
+            throw Failure("Unbekanntes Werkzeug \"" + args[0] + "\".");
+        int32_t divisor = 0;
+        if (args[1] == "small")
+            divisor = kDivisorSmall;
+        else if (args[1] == "medium")
+            divisor = kDivisorMedium;
+        else if (args[1] == "large")
+            divisor = kDivisorLarge;
+        else
+            throw Failure("Unbekannte Größe \"" + args[1] + "\".");
+        // As the size button, then the tool button.
+        doc.selectSize(divisor);
+        doc.selectTool(*kind);
+    } else if (command == "power") {
+        expectCount(args, 1, "power 0..64");
+        doc.setPower(number(args[0], 0, Document::kSliderMax));
+    } else if (command == "deformation") {
+        expectCount(args, 1, "deformation 0..64");
+        doc.setDeformation(number(args[0], 0, Document::kSliderMax));
+    } else if (command == "speed") {
+        expectCount(args, 1, "speed 0..64");
+        doc.setSpeed(number(args[0], 0, Document::kSliderMax));
+    } else if (command == "press" || command == "move") {
+        expectCount(args, 2, command == "press" ? "press X Y" : "move X Y");
+        const int32_t x = number(args[0], -kMaxScriptCoordinate, kMaxScriptCoordinate);
+        const int32_t y = number(args[1], -kMaxScriptCoordinate, kMaxScriptCoordinate);
+        if (command == "press") {
+            doc.press(x, y);
+        } else {
+            countStrokeSteps(1);
+            doc.move(x, y);
+        }
+    } else if (command == "tick") {
+        if (args.size() > 1)
+            throw Failure("Aufruf: tick [ANZAHL]");
+        const int32_t n = args.empty() ? 1 : number(args[0], 1, kMaxTicks);
+        countStrokeSteps(n);
+        for (int32_t i = 0; i < n; ++i)
+            doc.tick();
+    } else if (command == "release") {
+        expectCount(args, 0, "release");
+        doc.release();
+    } else if (command == "key") {
+        expectCount(args, 2, "key activate|copy|delete|right|left|to-window|to-filmstrip SCHLÜSSEL");
+        const auto key = keyCommandFromName(args[0]);
+        if (!key)
+            throw Failure("Unbekannter Schlüsselbefehl \"" + args[0] + "\".");
+        const int32_t r = number(args[1], -1, std::numeric_limits<int32_t>::max());
+        if (!doc.openKeyMenu(r))
+            throw Failure("Auf Schlüssel " + args[1] + " öffnet sich kein Menü.");
+        if (!doc.runKeyCommand(*key))
+            throw Failure("Das Menü von Schlüssel " + args[1] + " bietet \"" + args[0] + "\" nicht an.");
+    } else if (command == "scroll") {
+        expectCount(args, 1, "scroll forward|back");
+        if (args[0] == "forward")
+            doc.scrollForward();
+        else if (args[0] == "back")
+            doc.scrollBack();
+        else
+            throw Failure("Aufruf: scroll forward|back");
+    } else {
+        throw Failure("Unbekannter Befehl \"" + command + "\".");
+    }
+}
+
+int runBatchFile(const std::string& scriptPath, std::ostream& err)
+{
+    std::ifstream script(scriptPath);
+    if (!script) {
+        err << "knetix: Das Skript " << scriptPath << " kann nicht geöffnet werden.\n";
+        return 1;
+    }
+    BatchRunner runner;
+    if (const auto failure = runner.run(script)) {
+        err << "knetix: " << scriptPath << ", Zeile " << failure->line << ": " << failure->message << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace knetix

@@ -1,0 +1,221 @@
+#include "views/CMWorking.h"
+
+#include "document/Document.h"
+
+#include <QImage>
+#include <QMetaObject>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QRegion>
+
+#include <mutex>
+
+namespace knetix {
+
+namespace {
+
+QRect toQRect(const Rect& r)
+{
+    return QRect(r.left, r.top, r.width(), r.height());
+}
+
+} // namespace
+
+CMWorking::CMWorking(Document& document, QWidget* parent) : QWidget(parent), m_document(document)
+{
+    setWindowTitle(QStringLiteral("Work"));
+    setAttribute(Qt::WA_OpaquePaintEvent); // the picture covers everything it shows
+    setMouseTracking(true);
+    m_strokeTimer.setInterval(kStrokeTimerMs);
+    m_strokeTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_strokeTimer, &QTimer::timeout, this, &CMWorking::strokeTick);
+    pictureChanged();
+}
+
+CMWorking::~CMWorking()
+{
+    // The worker posts repaints to this window.
+    m_document.stopPlayback();
+}
+
+void CMWorking::pictureChanged()
+{
+    const WorkingPicture& picture = m_document.picture();
+    if (picture.hasPicture())
+        setMask(QRegion(toQRect(picture.pictureRect())));
+    else
+        clearMask();
+    m_circle = kNoCircle;
+    updateCursor();
+    update();
+}
+
+void CMWorking::toolChanged()
+{
+    if (toolRadius() != m_circleRadius) {
+        m_circle = kNoCircle;
+        m_circleRadius = toolRadius();
+    }
+    updateCursor();
+    update();
+}
+
+void CMWorking::updateCursor()
+{
+    // Over the picture the inverted circle is the pointer.
+    if (m_document.picture().hasPicture() && m_document.tool())
+        setCursor(Qt::BlankCursor);
+    else
+        unsetCursor();
+}
+
+int CMWorking::toolRadius() const
+{
+    return m_document.tool() ? m_document.tool()->radius() : 0;
+}
+
+QRect CMWorking::circleSquare(QPoint centre) const
+{
+    const int r = toolRadius();
+    return QRect(centre.x() - r, centre.y() - r, 2 * r + 1, 2 * r + 1);
+}
+
+void CMWorking::postRepaint()
+{
+    QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+}
+
+void CMWorking::showPreview(const QImage& preview)
+{
+    m_preview = preview;
+    repaint();
+}
+
+void CMWorking::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !m_document.tool()) {
+        event->ignore(); // the owner still sees the click
+        return;
+    }
+    emit strokeBegins();
+    const QPoint p = event->position().toPoint();
+    m_document.press(p.x(), p.y());
+    // The press may have baked the Deformation position into the field.
+    update();
+    if (m_document.strokeTimerActive())
+        m_strokeTimer.start();
+}
+
+void CMWorking::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint p = event->position().toPoint();
+    const bool held = m_document.buttonHeld();
+    if (!held && !toQRect(m_document.picture().pictureRect()).contains(p)) {
+        if (m_circle != kNoCircle) {
+            update(circleSquare(m_circle));
+            m_circle = kNoCircle;
+        }
+        return;
+    }
+    if (toolRadius() > 0 && m_document.picture().hasPicture()) {
+        QRegion dirty(circleSquare(m_circle));
+        dirty += circleSquare(p);
+        m_circle = p;
+        m_circleRadius = toolRadius();
+        update(dirty);
+    }
+    if (held) {
+        // A move postpones the next tick by a full period.
+        const bool timer = m_strokeTimer.isActive();
+        m_strokeTimer.stop();
+        m_document.move(p.x(), p.y());
+        update(circleSquare(p));
+        if (timer)
+            m_strokeTimer.start();
+    }
+}
+
+void CMWorking::strokeTick()
+{
+    if (!m_document.buttonHeld())
+        return;
+    m_document.tick();
+    ++m_ticks;
+    update(circleSquare(m_circle));
+}
+
+void CMWorking::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    m_strokeTimer.stop();
+    m_document.release();
+}
+
+void CMWorking::leaveEvent(QEvent*)
+{
+    if (!m_document.buttonHeld() && m_circle != kNoCircle) {
+        update(circleSquare(m_circle));
+        m_circle = kNoCircle;
+    }
+}
+
+void CMWorking::paintEvent(QPaintEvent* event)
+{
+    const WorkingPicture& picture = m_document.picture();
+    QPainter painter(this);
+    std::lock_guard guard(picture.lock());
+    if (!picture.hasPicture()) {
+        painter.fillRect(event->rect(), Qt::black);
+        const QRect frame = rect();
+        painter.setPen(Qt::black);
+        painter.drawLine(frame.topLeft(), frame.topRight());
+        painter.drawLine(frame.topLeft(), frame.bottomLeft());
+        painter.setPen(Qt::white);
+        painter.drawLine(frame.bottomLeft(), frame.bottomRight());
+        painter.drawLine(frame.topRight(), frame.bottomRight());
+        return;
+    }
+    const QRect pictureRect = toQRect(picture.pictureRect());
+    if (!m_preview.isNull()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(pictureRect, m_preview);
+        return;
+    }
+    const int W = picture.width(), H = picture.height();
+    // Stored bottom-up: view the rows as they lie and draw them turned over.
+    const QImage stored(picture.displayedBits(), W, H, picture.stride(), QImage::Format_BGR888);
+    painter.setClipRect(pictureRect.adjusted(1, 1, -1, -1));
+    painter.save();
+    painter.translate(pictureRect.left(), pictureRect.top() + H);
+    painter.scale(1, -1);
+    painter.drawImage(0, 0, stored);
+    painter.restore();
+    if (m_document.playing()) {
+        ++m_playbackPaints;
+        return; // plain mode: the picture only
+    }
+
+    if (m_circle != kNoCircle && toolRadius() > 0) {
+        const int r = toolRadius();
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setCompositionMode(QPainter::RasterOp_NotDestination);
+        painter.setPen(QPen(Qt::white, 0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(QRect(m_circle.x() - r, m_circle.y() - r, 2 * r, 2 * r));
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+    // The frame on the picture's outermost pixels: black top and left, white
+    // bottom and right.
+    painter.setClipping(false);
+    const QRect& f = pictureRect; // right() and bottom() are the last pixels
+    painter.setPen(Qt::black);
+    painter.drawLine(f.topLeft(), f.topRight());
+    painter.drawLine(f.topLeft(), f.bottomLeft());
+    painter.setPen(Qt::white);
+    painter.drawLine(f.bottomLeft(), f.bottomRight());
+    painter.drawLine(f.topRight(), f.bottomRight());
+}
+
+} // namespace knetix
