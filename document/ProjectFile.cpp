@@ -319,7 +319,39 @@ void checkFilmstrip(const KeyListState& s, const CanvasState& canvas)
         damaged("active key");
 }
 
+struct ToolIds {
+    ToolKind kind;
+    int32_t idSmall, idMedium, idLarge;
+};
+
+constexpr ToolIds kToolIds[] = {
+    {ToolKind::ZoomIn, 152, 153, 154}, {ToolKind::ZoomOut, 155, 156, 157}, {ToolKind::Zoom, 158, 159, 160},
+    {ToolKind::Move, 161, 162, 163},   {ToolKind::Undo, 165, 166, 167},    {ToolKind::Smooth, 168, 169, 170},
+    {ToolKind::Whirl, 173, 174, 175},
+};
+
 } // namespace
+
+int32_t toolBitmapId(ToolKind kind, int32_t divisor)
+{
+    for (const ToolIds& t : kToolIds)
+        if (t.kind == kind)
+            return divisor == kDivisorSmall ? t.idSmall : divisor == kDivisorMedium ? t.idMedium : t.idLarge;
+    return 0;
+}
+
+std::optional<ToolSelection> set_tool_from_id(int32_t id)
+{
+    for (const ToolIds& t : kToolIds) {
+        if (id == t.idSmall)
+            return ToolSelection{toolName(t.kind), kDivisorSmall};
+        if (id == t.idMedium)
+            return ToolSelection{toolName(t.kind), kDivisorMedium};
+        if (id == t.idLarge)
+            return ToolSelection{toolName(t.kind), kDivisorLarge};
+    }
+    return std::nullopt;
+}
 
 std::string projectFolder(const std::filesystem::path& projectFile)
 {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -51,6 +52,21 @@ struct ProjectSource {
     const CMTool* tool;
     int32_t toolBitmapId;
 };
+
+// The tool bitmap id a project stores names a tool's kind and size in one
+// number: 16 Small, 8 Medium, any other divisor Large.
+int32_t toolBitmapId(ToolKind kind, int32_t divisor);
+
+struct ToolSelection {
+    std::string name;
+    int32_t divisor;
+    friend bool operator==(const ToolSelection&, const ToolSelection&) = default;
+};
+
+// Tool name and divisor named by a tool bitmap id; nothing for an id outside
+// the table (the caller warns and keeps what it has).
+std::optional<ToolSelection> set_tool_from_id(int32_t toolBitmapId);
+constexpr const char* kWrongToolBitmapIdMessage = "Wrong tool_bitmap_id in set_tool_from_id";
 
 // The folder part of a project file's path, absolute, with its trailing
 // separator: picture paths below it are stored relative to it.

@@ -3,6 +3,7 @@
 // stroke point last recorded. Each tool kind computes its own stroke patch.
 
 #include "engine/OffsetCell.h"
+#include "engine/ToolKind.h"
 
 #include <cstdint>
 #include <optional>
@@ -20,8 +21,6 @@ public:
 protected:
     int32_t m_value = 64;
 };
-
-enum class ToolKind { ZoomIn, ZoomOut, Zoom, Move, Undo, Smooth, Whirl };
 
 // The tool fields a project file keeps.
 struct ToolRecord {

@@ -1,6 +1,8 @@
 #pragma once
-// Making tools from a tool name and size, and the tool bitmap ids that name a
-// kind and a size in one number.
+// Making tools from a tool name and size. The engine's own table of the kinds:
+// the name that settings and scripts use and the class name a project stores.
+// The skin's button ids live in its layout table, the project's tool bitmap
+// ids in the project format.
 
 #include "engine/CMTool.h"
 
@@ -19,8 +21,6 @@ constexpr int32_t kDivisorLarge = 4;
 // A divisor of 0 or below (from the settings) would divide by zero.
 constexpr int32_t kDefaultDivisor = kDivisorMedium;
 
-constexpr const char* kWrongToolBitmapIdMessage = "Wrong tool_bitmap_id in set_tool_from_id";
-
 // The kinds in the order in which a tool name is compared with them.
 constexpr std::array<ToolKind, 7> kToolKindsByNameOrder = {
     ToolKind::ZoomIn, ToolKind::ZoomOut, ToolKind::Zoom, ToolKind::Move,
@@ -28,7 +28,6 @@ constexpr std::array<ToolKind, 7> kToolKindsByNameOrder = {
 
 const char* toolName(ToolKind kind);            // "zoomin", "move", ...
 const char* toolClassName(ToolKind kind);       // "CMTool_ZoomIn", ...
-int32_t toolCommandId(ToolKind kind);           // the tool button's command id
 // The first kind whose name equals the given one exactly (case-sensitive).
 std::optional<ToolKind> toolKindFromName(std::string_view name);
 
@@ -40,18 +39,5 @@ std::unique_ptr<CMTool> createTool(ToolKind kind, int32_t radius);
 // Dynamic creation by class name for a project reader: radius 20 as the
 // default constructor gives; null for an unknown name. "CMTool" itself is known.
 std::unique_ptr<CMTool> createToolByClassName(std::string_view className);
-
-// The kind's bitmap id for a divisor: 16 Small, 8 Medium, anything else Large.
-int32_t toolBitmapId(ToolKind kind, int32_t divisor);
-
-struct ToolSelection {
-    std::string name;
-    int32_t divisor;
-    friend bool operator==(const ToolSelection&, const ToolSelection&) = default;
-};
-
-// Tool name and divisor named by a tool bitmap id; nothing for an id outside the
-// table (the caller shows kWrongToolBitmapIdMessage and keeps what it has).
-std::optional<ToolSelection> set_tool_from_id(int32_t toolBitmapId);
 
 } // namespace knetix

@@ -292,4 +292,34 @@ std::vector<PictureEntry> allPictures()
     return all;
 }
 
+namespace {
+
+struct ToolButton {
+    int32_t id;
+    ToolKind kind;
+};
+
+constexpr ToolButton kToolButtons[] = {
+    {1000, ToolKind::Whirl},  {1001, ToolKind::Move},   {1002, ToolKind::Zoom}, {1003, ToolKind::ZoomOut},
+    {1004, ToolKind::Smooth}, {1005, ToolKind::ZoomIn}, {1006, ToolKind::Undo},
+};
+
+} // namespace
+
+std::optional<ToolKind> toolOfButton(int32_t controlId)
+{
+    for (const ToolButton& b : kToolButtons)
+        if (b.id == controlId)
+            return b.kind;
+    return std::nullopt;
+}
+
+int32_t toolButtonId(ToolKind kind)
+{
+    for (const ToolButton& b : kToolButtons)
+        if (b.kind == kind)
+            return b.id;
+    return 0;
+}
+
 } // namespace knetix::skin

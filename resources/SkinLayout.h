@@ -4,7 +4,10 @@
 // generator draws each picture from the same entries, so pictures and polygons
 // always agree. Plain C++; the widgets turn the points into regions.
 
+#include "engine/ToolKind.h"
+
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -158,5 +161,9 @@ std::vector<PictureEntry> allPictures();
 constexpr int32_t kIconIds[] = {5, 6, 9, 10, 12, 16, 128};
 constexpr int32_t kIconSize = 32;
 std::string iconName(int32_t id);
+
+// The tool a tool button chooses, by its control id, and the button of a tool.
+std::optional<ToolKind> toolOfButton(int32_t controlId);
+int32_t toolButtonId(ToolKind kind);
 
 } // namespace knetix::skin

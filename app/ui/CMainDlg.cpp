@@ -10,6 +10,7 @@
 #include "views/CMKeys.h"
 #include "skin/CFilmPanelDlg.h"
 #include "skin/CSliderButton.h"
+#include "resources/SkinLayout.h"
 #include "skin/CSplashDlg.h"
 
 #include <QApplication>
@@ -262,11 +263,10 @@ bool CMainDlg::playing() const
 
 void CMainDlg::command(int id)
 {
-    for (ToolKind kind : kToolKindsByNameOrder)
-        if (toolCommandId(kind) == id) {
-            selectTool(kind);
-            return;
-        }
+    if (const auto kind = skin::toolOfButton(id)) {
+        selectTool(*kind);
+        return;
+    }
     switch (id) {
     case IDC_OPEN_PROJECT:
         openProject();
@@ -371,7 +371,7 @@ void CMainDlg::showToolState()
                 : divisor == kDivisorLarge  ? IDC_LARGE
                                             : 0);
     const auto kind = toolKindFromName(m_document->toolName());
-    setToolDown(kind && m_document->tool() ? toolCommandId(*kind) : 0);
+    setToolDown(kind && m_document->tool() ? skin::toolButtonId(*kind) : 0);
 }
 
 void CMainDlg::rememberToolSettings()

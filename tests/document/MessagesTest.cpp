@@ -5,6 +5,7 @@
 #include "DocumentFixtures.h"
 
 #include "document/Batch.h"
+#include "document/ProjectFile.h"
 #include "files/archive/Archive.h"
 #include "files/io/AtomicFile.h"
 #include "resources/Strings.h"

@@ -145,6 +145,30 @@ TEST_F(ProjectFileTest, LayoutOfTheRecords)
     EXPECT_EQ(int32At(bytes, at.toolBitmapId), 162);
 }
 
+TEST(ProjectFileToolIds, KindAndSizeInOneNumber)
+{
+    EXPECT_EQ(set_tool_from_id(173), (ToolSelection{"whirl", 16}));
+    EXPECT_EQ(set_tool_from_id(174), (ToolSelection{"whirl", 8}));
+    EXPECT_EQ(set_tool_from_id(175), (ToolSelection{"whirl", 4}));
+    EXPECT_EQ(set_tool_from_id(152), (ToolSelection{"zoomin", 16}));
+    EXPECT_EQ(set_tool_from_id(163), (ToolSelection{"move", 4}));
+    for (int32_t id : {164, 171, 172, 151, 176, 0, -1})
+        EXPECT_EQ(set_tool_from_id(id), std::nullopt) << id;
+
+    EXPECT_EQ(toolBitmapId(ToolKind::Undo, 16), 165);
+    EXPECT_EQ(toolBitmapId(ToolKind::Undo, 8), 166);
+    EXPECT_EQ(toolBitmapId(ToolKind::Undo, 4), 167);
+    EXPECT_EQ(toolBitmapId(ToolKind::Undo, 5), 167); // any other divisor counts as Large
+
+    for (ToolKind kind : kToolKindsByNameOrder)
+        for (int32_t divisor : {16, 8, 4}) {
+            const auto selection = set_tool_from_id(toolBitmapId(kind, divisor));
+            ASSERT_TRUE(selection);
+            EXPECT_EQ(toolKindFromName(selection->name), kind);
+            EXPECT_EQ(selection->divisor, divisor);
+        }
+}
+
 TEST(ProjectFileEmpty, NoPictureNoKeysNoTool)
 {
     TempFolder folder{test::currentTestName()};

@@ -95,36 +95,18 @@ TEST(ToolFactoryTest, NamesIdsAndSizes)
     EXPECT_EQ(toolKindFromName("move2"), std::nullopt); // the settings' default names no tool
     EXPECT_EQ(toolKindFromName("Move"), std::nullopt);  // case matters
 
-    EXPECT_EQ(set_tool_from_id(173), (ToolSelection{"whirl", 16}));
-    EXPECT_EQ(set_tool_from_id(174), (ToolSelection{"whirl", 8}));
-    EXPECT_EQ(set_tool_from_id(175), (ToolSelection{"whirl", 4}));
-    EXPECT_EQ(set_tool_from_id(152), (ToolSelection{"zoomin", 16}));
-    EXPECT_EQ(set_tool_from_id(163), (ToolSelection{"move", 4}));
-    for (int32_t id : {164, 171, 172, 151, 176, 0, -1})
-        EXPECT_EQ(set_tool_from_id(id), std::nullopt) << id;
-    EXPECT_STREQ(kWrongToolBitmapIdMessage, "Wrong tool_bitmap_id in set_tool_from_id");
-
-    EXPECT_EQ(toolBitmapId(ToolKind::Undo, 16), 165);
-    EXPECT_EQ(toolBitmapId(ToolKind::Undo, 8), 166);
-    EXPECT_EQ(toolBitmapId(ToolKind::Undo, 4), 167);
-    EXPECT_EQ(toolBitmapId(ToolKind::Undo, 5), 167); // any other divisor counts as Large
-
-    // Every kind round-trips through its ids, names and class names.
-    for (ToolKind kind : kToolKindsByNameOrder)
-        for (int32_t divisor : {16, 8, 4}) {
-            const auto selection = set_tool_from_id(toolBitmapId(kind, divisor));
-            ASSERT_TRUE(selection);
-            EXPECT_EQ(toolKindFromName(selection->name), kind);
-            EXPECT_EQ(selection->divisor, divisor);
-            auto tool = createTool(kind, 11);
-            EXPECT_EQ(tool->kind(), kind);
-            EXPECT_EQ(tool->radius(), 11);
-            EXPECT_STREQ(tool->className(), toolClassName(kind));
-            auto dynamic = createToolByClassName(toolClassName(kind));
-            ASSERT_TRUE(dynamic);
-            EXPECT_EQ(dynamic->kind(), kind);
-            EXPECT_EQ(dynamic->radius(), 20);
-        }
+    // Every kind round-trips through its names and class names.
+    for (ToolKind kind : kToolKindsByNameOrder) {
+        EXPECT_EQ(toolKindFromName(toolName(kind)), kind);
+        auto tool = createTool(kind, 11);
+        EXPECT_EQ(tool->kind(), kind);
+        EXPECT_EQ(tool->radius(), 11);
+        EXPECT_STREQ(tool->className(), toolClassName(kind));
+        auto dynamic = createToolByClassName(toolClassName(kind));
+        ASSERT_TRUE(dynamic);
+        EXPECT_EQ(dynamic->kind(), kind);
+        EXPECT_EQ(dynamic->radius(), 20);
+    }
     EXPECT_EQ(createToolByClassName("CMTool_Bogus"), nullptr);
     EXPECT_EQ(createTool(ToolKind::Move, 1)->repeatsWhileHeld(), false);
     EXPECT_EQ(createTool(ToolKind::Zoom, 1)->repeatsWhileHeld(), false);

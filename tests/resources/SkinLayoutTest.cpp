@@ -7,6 +7,7 @@
 #include <string>
 
 using namespace knetix::skin;
+using knetix::ToolKind;
 
 namespace {
 
@@ -47,6 +48,21 @@ TEST(SkinLayout, MainPanelOrderIdsAndOffsets)
     EXPECT_EQ(findControl("Large")->toolIndex, 2);
     EXPECT_EQ(findControl("PrintPict")->offset, (Point{103, 425}));
     EXPECT_EQ(findControl("ToolDisplay")->windowWidth, 200);
+}
+
+TEST(SkinLayout, EachToolButtonChoosesItsInstrument)
+{
+    const std::pair<const char*, ToolKind> buttons[] = {
+        {"Drill", ToolKind::Whirl}, {"Hook", ToolKind::Move},     {"Hammer", ToolKind::Zoom},
+        {"Deflator", ToolKind::ZoomOut}, {"Iron", ToolKind::Smooth}, {"Magnifier", ToolKind::ZoomIn},
+        {"Brush", ToolKind::Undo}};
+    for (const auto& [member, kind] : buttons) {
+        const ControlLayout* button = findControl(member);
+        ASSERT_NE(button, nullptr) << member;
+        EXPECT_EQ(toolOfButton(button->id), kind) << member;
+        EXPECT_EQ(toolButtonId(kind), button->id) << member;
+    }
+    EXPECT_EQ(toolOfButton(findControl("Small")->id), std::nullopt);
 }
 
 TEST(SkinLayout, TitleBarButtonsKeepTheirOutline)
