@@ -4,6 +4,7 @@
 #include "browser/model/ThumbnailWorker.h"
 #include "files/imagelib/ImExp.h"
 #include "resources/Strings.h"
+#include "qtbridge/QtBridge.h"
 
 #include <QContextMenuEvent>
 #include <QDir>
@@ -187,10 +188,8 @@ void CBrowsePalette::paintCell(QPainter& p, const std::string& path, QPoint at) 
     const QRect cell(at, QSize(kPaletteCellWidth, kPaletteCellHeight));
     if (item->hasThumbnail()) {
         const int stride = thumbnailStride(item->m_width);
-        const QImage rows(item->m_thumbnail.data() + 40, item->m_width, item->m_height, stride,
-                          QImage::Format_BGR888);
-        // The rows are stored bottom-up.
-        p.drawImage(at.x() + (kPaletteCellWidth - item->m_width) / 2, at.y() + 2, rows.mirrored(false, true));
+        drawBottomUp(p, QPoint(at.x() + (kPaletteCellWidth - item->m_width) / 2, at.y() + 2),
+                     item->m_thumbnail.data() + 40, item->m_width, item->m_height, stride);
     } else {
         p.setPen(QPen(QColor(255, 0, 0), 5));
         const QRect inset = cell.adjusted(5, 5, -5, -5);

@@ -9,6 +9,7 @@
 #include "resources/Strings.h"
 #include "skin/CListScrollBar.h"
 #include "skin/SkinButtons.h"
+#include "qtbridge/QtBridge.h"
 
 #include <QApplication>
 #include <QFileIconProvider>
@@ -44,16 +45,6 @@ VolumeProvider& volumeProvider()
 std::vector<browser::Volume> volumes()
 {
     return volumeProvider() ? volumeProvider()() : systemVolumes();
-}
-
-QString qs(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
-std::string ss(const QString& text)
-{
-    return text.toStdString();
 }
 
 QIcon skinIcon(int id)

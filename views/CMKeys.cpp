@@ -1,6 +1,7 @@
 #include "views/CMKeys.h"
 
 #include "document/Document.h"
+#include "qtbridge/QtBridge.h"
 
 #include <QImage>
 #include <QMenu>
@@ -13,11 +14,6 @@
 namespace knetix {
 
 namespace {
-
-QRect toQRect(const Rect& r)
-{
-    return QRect(r.left, r.top, r.width(), r.height());
-}
 
 // The thumbnails are kept in the screen's format of their time: 32-bit BGRX
 // from us, 24 bits from elsewhere.

@@ -1,6 +1,7 @@
 #include "views/CMWorking.h"
 
 #include "document/Document.h"
+#include "qtbridge/QtBridge.h"
 
 #include <QImage>
 #include <QMetaObject>
@@ -14,11 +15,6 @@
 namespace knetix {
 
 namespace {
-
-QRect toQRect(const Rect& r)
-{
-    return QRect(r.left, r.top, r.width(), r.height());
-}
 
 } // namespace
 
@@ -184,14 +180,8 @@ void CMWorking::paintEvent(QPaintEvent* event)
         return;
     }
     const int W = picture.width(), H = picture.height();
-    // Stored bottom-up: view the rows as they lie and draw them turned over.
-    const QImage stored(picture.displayedBits(), W, H, picture.stride(), QImage::Format_BGR888);
     painter.setClipRect(pictureRect.adjusted(1, 1, -1, -1));
-    painter.save();
-    painter.translate(pictureRect.left(), pictureRect.top() + H);
-    painter.scale(1, -1);
-    painter.drawImage(0, 0, stored);
-    painter.restore();
+    drawBottomUp(painter, pictureRect.topLeft(), picture.displayedBits(), W, H, picture.stride());
     if (m_document.playing()) {
         ++m_playbackPaints;
         return; // plain mode: the picture only

@@ -10,6 +10,7 @@
 #include "views/CMKeys.h"
 #include "skin/CFilmPanelDlg.h"
 #include "skin/CSliderButton.h"
+#include "qtbridge/QtBridge.h"
 #include "resources/SkinLayout.h"
 #include "skin/CSplashDlg.h"
 
@@ -28,11 +29,6 @@
 namespace knetix {
 
 namespace {
-
-QString qs(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
 
 QString stringText(int32_t id)
 {
@@ -656,8 +652,7 @@ void CMainDlg::saveAvi()
         if (size == OutputSize::Screen) {
             m_canvas->repaint(); // the canvas shows the frame just written
         } else {
-            const QImage stored(view.bits, view.width, view.height, view.stride, QImage::Format_BGR888);
-            m_canvas->showPreview(stored.mirrored(false, true));
+            m_canvas->showPreview(uprightImage(view));
         }
     };
     callbacks.cancelled = [this] {
@@ -705,10 +700,7 @@ QImage CMainDlg::displayedPicture() const
     std::lock_guard guard(picture.lock());
     if (!picture.hasPicture())
         return QImage();
-    // Stored bottom-up.
-    const QImage stored(picture.displayedBits(), picture.width(), picture.height(), picture.stride(),
-                        QImage::Format_BGR888);
-    return stored.mirrored(false, true);
+    return uprightImage(picture.displayedView());
 }
 
 void CMainDlg::print()

@@ -4,6 +4,7 @@
 #include "document/Document.h"
 #include "views/CMWorking.h"
 #include "files/imagelib/ImExp.h"
+#include "qtbridge/QtBridge.h"
 #include "tests/common/TestPictures.h"
 
 #include <QTest>
@@ -142,9 +143,7 @@ private slots:
 
         // The picture itself, without circle, where the circle passes.
         const WorkingPicture& picture = host.document.picture();
-        const QImage plain = QImage(picture.displayedBits(), picture.width(), picture.height(), picture.stride(),
-                                    QImage::Format_BGR888)
-                                 .mirrored(false, true);
+        const QImage plain = uprightImage(picture.displayedView());
         const QPoint onCircle(150 + r, 150);
         const QRgb under = plain.pixel(onCircle - QPoint(0, 44));
         const QRgb inverted = shown.pixel(onCircle) & 0xFFFFFF;

@@ -1,6 +1,7 @@
 // The filmstrip, its Key menu and playback in the test host, headless.
 
 #include "TestHost.h"
+#include "qtbridge/QtBridge.h"
 #include "tests/common/TestPictures.h"
 
 #include <QApplication>
@@ -221,9 +222,7 @@ private slots:
         // key's own thumbnail in its cell.
         const QImage shot = host->grab().toImage();
         const WorkingPicture& picture = host->document.picture();
-        const QImage shown = QImage(picture.displayedBits(), picture.width(), picture.height(), picture.stride(),
-                                    QImage::Format_BGR888)
-                                 .mirrored(false, true);
+        const QImage shown = uprightImage(picture.displayedView());
         const int r = host->document.tool()->radius();
         const QPoint canvasAt = host->canvas->mapTo(host.get(), QPoint(0, 0));
         const int top = picture.pictureRect().top;
