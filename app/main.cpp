@@ -1,6 +1,6 @@
 // Knetix: the program with its windows, or batch mode for scripts.
 
-#include "document/Batch.h"
+#include "app/BatchMain.h"
 #include "app/ui/CKnetixApp.h"
 #include "files/imagelib/ImExp.h"
 #include "files/movie/MovieWriter.h"

@@ -3,13 +3,11 @@
 #include "engine/ToolFactory.h"
 
 #include <charconv>
+#include <exception>
 #include <initializer_list>
-#include <string_view>
 #include <limits>
-#include <fstream>
-#include <ostream>
 #include <sstream>
-#include <stdexcept>
+#include <string_view>
 #include <vector>
 
 namespace knetix {
@@ -22,9 +20,13 @@ constexpr int32_t kMaxScriptCoordinate = 1 << 20;
 constexpr int32_t kMaxTicks = 1000000;
 constexpr int32_t kMaxCanvasSide = 8192;
 
-struct Failure : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+[[noreturn]] void fail(BatchProblem problem, std::string word = {})
+{
+    BatchFailure failure;
+    failure.problem = problem;
+    failure.word = std::move(word);
+    throw failure;
+}
 
 std::string trim(const std::string& text)
 {
@@ -53,29 +55,44 @@ std::vector<std::string> words(const std::string& text)
     return out;
 }
 
+[[noreturn]] void failOnKey(BatchProblem problem, const std::string& key, const std::string& keyCommand)
+{
+    BatchFailure failure;
+    failure.problem = problem;
+    failure.key = key;
+    failure.word = keyCommand;
+    throw failure;
+}
+
 int32_t number(const std::string& word, int32_t low, int32_t high)
 {
     int32_t value = 0;
     const char* end = word.data() + word.size();
     const auto [ptr, ec] = std::from_chars(word.data(), end, value);
     if (ec != std::errc() || ptr != end)
-        throw Failure("Ungültige Zahl \"" + word + "\".");
-    if (value < low || value > high)
-        throw Failure("Die Zahl " + word + " liegt nicht zwischen " + std::to_string(low) + " und " +
-                      std::to_string(high) + ".");
+        fail(BatchProblem::BadNumber, word);
+    if (value < low || value > high) {
+        BatchFailure failure;
+        failure.problem = BatchProblem::NumberOutOfRange;
+        failure.word = word;
+        failure.low = low;
+        failure.high = high;
+        throw failure;
+    }
     return value;
 }
 
-void expectCount(const std::vector<std::string>& args, size_t count, const char* usage)
+// A wrong count of arguments shows the command's usage.
+void expectCount(const std::vector<std::string>& args, size_t count)
 {
     if (args.size() != count)
-        throw Failure(std::string("Aufruf: ") + usage);
+        fail(BatchProblem::Usage);
 }
 
-std::string pathArgument(const std::string& arguments, const char* usage)
+std::string pathArgument(const std::string& arguments)
 {
     if (arguments.empty())
-        throw Failure(std::string("Aufruf: ") + usage);
+        fail(BatchProblem::Usage);
     return arguments;
 }
 
@@ -114,10 +131,14 @@ OutputSize takeSize(std::string& arguments)
     return takeLastWord(arguments, {"screen", "own"}) == "own" ? OutputSize::Own : OutputSize::Screen;
 }
 
-void check(const Outcome& outcome)
+void check(Outcome outcome)
 {
-    if (!outcome)
-        throw Failure(outcome.message);
+    if (outcome)
+        return;
+    BatchFailure failure;
+    failure.problem = BatchProblem::DocumentFailed;
+    failure.outcome = std::move(outcome);
+    throw failure;
 }
 
 } // namespace
@@ -125,14 +146,14 @@ void check(const Outcome& outcome)
 void BatchRunner::needFiles() const
 {
     if (!m_limits.fileAccess)
-        throw Failure("Dateien sind in diesem Lauf nicht zugänglich.");
+        fail(BatchProblem::NoFileAccess);
 }
 
 void BatchRunner::countStrokeSteps(int64_t steps)
 {
     m_strokeSteps += steps;
     if (m_limits.maxStrokeSteps >= 0 && m_strokeSteps > m_limits.maxStrokeSteps)
-        throw Failure("Das Skript überschreitet die erlaubte Zahl von Strichpunkten.");
+        fail(BatchProblem::TooManyStrokeSteps);
 }
 
 Document& BatchRunner::document(bool create)
@@ -154,14 +175,26 @@ std::optional<BatchFailure> BatchRunner::run(std::istream& script)
         const auto space = text.find_first_of(" \t");
         const std::string command = text.substr(0, space);
         const std::string arguments = space == std::string::npos ? std::string() : trim(text.substr(space));
+        BatchFailure failure;
         try {
             execute(command, arguments);
+            continue;
+        } catch (BatchFailure& thrown) {
+            failure = std::move(thrown);
         } catch (const std::exception& e) {
-            return BatchFailure{number, e.what()};
+            failure.problem = BatchProblem::Exception;
+            failure.word = e.what();
         }
+        failure.line = number;
+        failure.command = command;
+        return failure;
     }
-    if (script.bad())
-        return BatchFailure{number, "Das Skript kann nicht gelesen werden."};
+    if (script.bad()) {
+        BatchFailure failure;
+        failure.line = number;
+        failure.problem = BatchProblem::ScriptUnreadable;
+        return failure;
+    }
     document(true);
     return std::nullopt;
 }
@@ -171,8 +204,8 @@ void BatchRunner::execute(const std::string& command, const std::string& argumen
     const std::vector<std::string> args = words(arguments);
     if (command == "canvas") {
         if (m_document)
-            throw Failure("\"canvas\" ist nur als erster Befehl erlaubt.");
-        expectCount(args, 2, "canvas BREITE HÖHE");
+            fail(BatchProblem::CanvasNotFirst);
+        expectCount(args, 2);
         const int32_t w = number(args[0], WorkingPicture::kMinimumSide, kMaxCanvasSide);
         const int32_t h = number(args[1], WorkingPicture::kMinimumSide, kMaxCanvasSide);
         m_document = std::make_unique<Document>(w, h);
@@ -183,17 +216,16 @@ void BatchRunner::execute(const std::string& command, const std::string& argumen
         command == "save-picture" || command == "save-movie")
         needFiles();
     if (command == "open") {
-        check(doc.openPicture(pathArgument(arguments, "open PFAD")));
+        check(doc.openPicture(pathArgument(arguments)));
     } else if (command == "open-project") {
-        check(doc.openProject(pathArgument(arguments, "open-project PFAD")));
+        check(doc.openProject(pathArgument(arguments)));
     } else if (command == "save-project") {
-        check(doc.saveProject(pathArgument(arguments, "save-project PFAD")));
+        check(doc.saveProject(pathArgument(arguments)));
     } else if (command == "save-picture") {
         std::string rest = arguments;
         const OutputSize size = takeSize(rest);
-        check(doc.savePicture(pathArgument(rest, "save-picture PFAD [screen|own]"), size));
+        check(doc.savePicture(pathArgument(rest), size));
     } else if (command == "save-movie") {
-        constexpr const char* usage = "save-movie PFAD [raw|mjpeg|mpeg4|ffv1|h264] [TEMPO] [screen|own]";
         std::string rest = arguments;
         const OutputSize size = takeSize(rest);
         const std::string speedWord = takeLastNumber(rest);
@@ -202,13 +234,13 @@ void BatchRunner::execute(const std::string& command, const std::string& argumen
         if (codec.empty())
             codec = "raw";
         if (!findMovieCodec(codec))
-            throw Failure("Der Kompressor " + codec + " ist auf diesem Rechner nicht verfügbar.");
-        check(doc.exportMovie(pathArgument(rest, usage), MovieSettings{codec}, speed, size));
+            fail(BatchProblem::CodecUnavailable, codec);
+        check(doc.exportMovie(pathArgument(rest), MovieSettings{codec}, speed, size));
     } else if (command == "tool") {
-        expectCount(args, 2, "tool zoomin|zoomout|zoom|move|smooth|whirl|undo small|medium|large");
+        expectCount(args, 2);
         const auto kind = toolKindFromName(args[0]);
         if (!kind)
-            throw Failure("Unbekanntes Werkzeug \"" + args[0] + "\".");
+            fail(BatchProblem::UnknownTool, args[0]);
         int32_t divisor = 0;
         if (args[1] == "small")
             divisor = kDivisorSmall;
@@ -217,21 +249,21 @@ void BatchRunner::execute(const std::string& command, const std::string& argumen
         else if (args[1] == "large")
             divisor = kDivisorLarge;
         else
-            throw Failure("Unbekannte Größe \"" + args[1] + "\".");
+            fail(BatchProblem::UnknownSize, args[1]);
         // As the size button, then the tool button.
         doc.selectSize(divisor);
         doc.selectTool(*kind);
     } else if (command == "power") {
-        expectCount(args, 1, "power 0..64");
+        expectCount(args, 1);
         doc.setPower(number(args[0], 0, Document::kSliderMax));
     } else if (command == "deformation") {
-        expectCount(args, 1, "deformation 0..64");
+        expectCount(args, 1);
         doc.setDeformation(number(args[0], 0, Document::kSliderMax));
     } else if (command == "speed") {
-        expectCount(args, 1, "speed 0..64");
+        expectCount(args, 1);
         doc.setSpeed(number(args[0], 0, Document::kSliderMax));
     } else if (command == "press" || command == "move") {
-        expectCount(args, 2, command == "press" ? "press X Y" : "move X Y");
+        expectCount(args, 2);
         const int32_t x = number(args[0], -kMaxScriptCoordinate, kMaxScriptCoordinate);
         const int32_t y = number(args[1], -kMaxScriptCoordinate, kMaxScriptCoordinate);
         if (command == "press") {
@@ -242,50 +274,35 @@ void BatchRunner::execute(const std::string& command, const std::string& argumen
         }
     } else if (command == "tick") {
         if (args.size() > 1)
-            throw Failure("Aufruf: tick [ANZAHL]");
+            fail(BatchProblem::Usage);
         const int32_t n = args.empty() ? 1 : number(args[0], 1, kMaxTicks);
         countStrokeSteps(n);
         for (int32_t i = 0; i < n; ++i)
             doc.tick();
     } else if (command == "release") {
-        expectCount(args, 0, "release");
+        expectCount(args, 0);
         doc.release();
     } else if (command == "key") {
-        expectCount(args, 2, "key activate|copy|delete|right|left|to-window|to-filmstrip SCHLÜSSEL");
+        expectCount(args, 2);
         const auto key = keyCommandFromName(args[0]);
         if (!key)
-            throw Failure("Unbekannter Schlüsselbefehl \"" + args[0] + "\".");
+            fail(BatchProblem::UnknownKeyCommand, args[0]);
         const int32_t r = number(args[1], -1, std::numeric_limits<int32_t>::max());
         if (!doc.openKeyMenu(r))
-            throw Failure("Auf Schlüssel " + args[1] + " öffnet sich kein Menü.");
+            failOnKey(BatchProblem::NoKeyMenu, args[1], args[0]);
         if (!doc.runKeyCommand(*key))
-            throw Failure("Das Menü von Schlüssel " + args[1] + " bietet \"" + args[0] + "\" nicht an.");
+            failOnKey(BatchProblem::KeyCommandNotOffered, args[1], args[0]);
     } else if (command == "scroll") {
-        expectCount(args, 1, "scroll forward|back");
+        expectCount(args, 1);
         if (args[0] == "forward")
             doc.scrollForward();
         else if (args[0] == "back")
             doc.scrollBack();
         else
-            throw Failure("Aufruf: scroll forward|back");
+            fail(BatchProblem::Usage);
     } else {
-        throw Failure("Unbekannter Befehl \"" + command + "\".");
+        fail(BatchProblem::UnknownCommand);
     }
-}
-
-int runBatchFile(const std::string& scriptPath, std::ostream& err)
-{
-    std::ifstream script(scriptPath);
-    if (!script) {
-        err << "knetix: Das Skript " << scriptPath << " kann nicht geöffnet werden.\n";
-        return 1;
-    }
-    BatchRunner runner;
-    if (const auto failure = runner.run(script)) {
-        err << "knetix: " << scriptPath << ", Zeile " << failure->line << ": " << failure->message << "\n";
-        return 1;
-    }
-    return 0;
 }
 
 } // namespace knetix

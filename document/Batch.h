@@ -4,6 +4,7 @@
 
 #include "document/Document.h"
 
+#include <cstdint>
 #include <istream>
 #include <memory>
 #include <optional>
@@ -11,9 +12,36 @@
 
 namespace knetix {
 
+// Why a line could not be carried out. The text shown for it is made in
+// resources/ (Messages.h) from the detail kept here.
+enum class BatchProblem {
+    UnknownCommand,       // `command`
+    CanvasNotFirst,
+    Usage,                // wrong arguments: `command`'s usage is shown
+    BadNumber,            // `word` is no number
+    NumberOutOfRange,     // `word` lies outside `low`..`high`
+    UnknownTool,          // `word`
+    UnknownSize,          // `word`
+    UnknownKeyCommand,    // `word`
+    NoKeyMenu,            // no Key menu opens on `key`
+    KeyCommandNotOffered, // the menu of `key` does not offer `word`
+    CodecUnavailable,     // the compressor `word` is not on this machine
+    NoFileAccess,         // a file command in a run without files
+    TooManyStrokeSteps,   // the run's cap on stroke work is used up
+    ScriptUnreadable,     // reading the script itself failed
+    DocumentFailed,       // the document's command failed: `outcome`
+    Exception,            // anything else thrown; `word` is what it said
+};
+
 struct BatchFailure {
     int line = 0;
-    std::string message;
+    BatchProblem problem = BatchProblem::UnknownCommand;
+    std::string command{}; // the line's command
+    std::string word{};    // the word at fault, as written
+    std::string key{};     // the key number, as written
+    int64_t low = 0;
+    int64_t high = 0;
+    Outcome outcome{};
 };
 
 // Bounds for scripts from untrusted places (the fuzzer): no files, and a cap
@@ -40,7 +68,7 @@ public:
     Document* document() { return m_document.get(); }
 
 private:
-    // Throws BatchFailure's message as std::runtime_error.
+    // Throws a BatchFailure (without its line) for a line it cannot carry out.
     void execute(const std::string& command, const std::string& arguments);
     Document& document(bool create);
 
@@ -51,9 +79,5 @@ private:
     BatchLimits m_limits;
     int64_t m_strokeSteps = 0;
 };
-
-// Runs a script file and reports a failure on `err` as "SCRIPT, Zeile N: text".
-// Returns the exit status: 0 success, 1 failure.
-int runBatchFile(const std::string& scriptPath, std::ostream& err);
 
 } // namespace knetix

@@ -1,6 +1,8 @@
 #include "DocumentFixtures.h"
 
+#include "app/BatchMain.h"
 #include "document/Batch.h"
+#include "resources/Messages.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +45,7 @@ TEST_F(BatchTest, EveryToolMatchesTheDocumentDrivenDirectly)
                                    "\npower 50\npress 140 110\nmove 146 114\ntick 3\nmove 152 118\ntick 2\nrelease\n";
         BatchRunner runner;
         const auto failure = runScript(runner, script);
-        ASSERT_FALSE(failure) << failure->message;
+        ASSERT_FALSE(failure) << batchMessage(*failure);
 
         Document direct(300, 240);
         ASSERT_TRUE(direct.openPicture(picture));
@@ -82,7 +84,7 @@ TEST_F(BatchTest, KeysScrollingAndProjects)
                                "save-project " + (folder / "p.knx") + "\n";
     BatchRunner runner;
     const auto failure = runScript(runner, script);
-    ASSERT_FALSE(failure) << failure->line << ": " << failure->message;
+    ASSERT_FALSE(failure) << failure->line << ": " << batchMessage(*failure);
     Document& doc = *runner.document();
     EXPECT_EQ(doc.keys().count(), 3);
     EXPECT_EQ(doc.keys().activeKey(), 2);
@@ -102,7 +104,7 @@ TEST_F(BatchTest, ARelativePictureIsFoundFromAProjectElsewhere)
     BatchRunner runner;
     const auto failure = runScript(runner, "open grid.bmp\nsave-project sub/p.knx\n"
                                            "open-project sub/p.knx\nsave-picture own.bmp own\n");
-    ASSERT_FALSE(failure) << failure->line << ": " << failure->message;
+    ASSERT_FALSE(failure) << failure->line << ": " << batchMessage(*failure);
     EXPECT_EQ(runner.document()->picture().picturePath(), picture);
     const auto project = test::readBytes(folder / "sub/p.knx");
     const std::string stored(project.begin() + 1, project.begin() + 1 + project[0]);
@@ -114,29 +116,35 @@ TEST_F(BatchTest, ALineThatCannotBeCarriedOutStopsTheScript)
     struct Case {
         std::string script;
         int line;
+        BatchProblem problem;
         std::string message;
     };
+    using enum BatchProblem;
     const std::string open = "open " + picture + "\n";
     const std::vector<Case> cases = {
-        {"frobnicate\n", 1, "Unbekannter Befehl \"frobnicate\"."},
-        {"open " + picture + "\ncanvas 300 300\n", 2, "\"canvas\" ist nur als erster Befehl erlaubt."},
-        {"canvas 2 300\n", 1, "Die Zahl 2 liegt nicht zwischen 4 und 8192."},
-        {open + "power 6x\n", 2, "Ungültige Zahl \"6x\"."},
-        {open + "power 65\n", 2, "Die Zahl 65 liegt nicht zwischen 0 und 64."},
-        {open + "press 10\n", 2, "Aufruf: press X Y"},
-        {open + "tick 0\n", 2, "Die Zahl 0 liegt nicht zwischen 1 und 1000000."},
-        {open + "tool hammer small\n", 2, "Unbekanntes Werkzeug \"hammer\"."},
-        {open + "tool zoom huge\n", 2, "Unbekannte Größe \"huge\"."},
-        {open + "key delete 0\n", 2, "Das Menü von Schlüssel 0 bietet \"delete\" nicht an."},
-        {open + "key activate 1\n", 2, "Das Menü von Schlüssel 1 bietet \"activate\" nicht an."},
-        {open + "key activate 3\n", 2, "Auf Schlüssel 3 öffnet sich kein Menü."},
-        {open + "key jump 0\n", 2, "Unbekannter Schlüsselbefehl \"jump\"."},
-        {open + "scroll sideways\n", 2, "Aufruf: scroll forward|back"},
-        {"open " + (folder / "missing.bmp") + "\n", 1, folder / "missing.bmp" + " wurde nicht gefunden."},
-        {"open-project " + (folder / "missing.knx") + "\n", 1, folder / "missing.knx" + " wurde nicht gefunden."},
-        {"open-project " + picture + "\n", 1, picture + " besitzt ein falsches Format."},
-        {"save-picture " + (folder / "x.bmp") + "\n", 1, "Bitte laden Sie ein Bild, um mit Knetix arbeiten zu können."},
-        {open + "save-project " + (folder / "none/x.knx") + "\n", 2,
+        {"frobnicate\n", 1, UnknownCommand, "Unbekannter Befehl \"frobnicate\"."},
+        {open + "canvas 300 300\n", 2, CanvasNotFirst, "\"canvas\" ist nur als erster Befehl erlaubt."},
+        {"canvas 2 300\n", 1, NumberOutOfRange, "Die Zahl 2 liegt nicht zwischen 4 und 8192."},
+        {open + "power 6x\n", 2, BadNumber, "Ungültige Zahl \"6x\"."},
+        {open + "power 65\n", 2, NumberOutOfRange, "Die Zahl 65 liegt nicht zwischen 0 und 64."},
+        {open + "press 10\n", 2, Usage, "Aufruf: press X Y"},
+        {open + "move 10\n", 2, Usage, "Aufruf: move X Y"},
+        {open + "tick 0\n", 2, NumberOutOfRange, "Die Zahl 0 liegt nicht zwischen 1 und 1000000."},
+        {open + "tool hammer small\n", 2, UnknownTool, "Unbekanntes Werkzeug \"hammer\"."},
+        {open + "tool zoom huge\n", 2, UnknownSize, "Unbekannte Größe \"huge\"."},
+        {open + "key delete 0\n", 2, KeyCommandNotOffered, "Das Menü von Schlüssel 0 bietet \"delete\" nicht an."},
+        {open + "key activate 1\n", 2, KeyCommandNotOffered, "Das Menü von Schlüssel 1 bietet \"activate\" nicht an."},
+        {open + "key activate 3\n", 2, NoKeyMenu, "Auf Schlüssel 3 öffnet sich kein Menü."},
+        {open + "key jump 0\n", 2, UnknownKeyCommand, "Unbekannter Schlüsselbefehl \"jump\"."},
+        {open + "scroll sideways\n", 2, Usage, "Aufruf: scroll forward|back"},
+        {"open " + (folder / "missing.bmp") + "\n", 1, DocumentFailed,
+         folder / "missing.bmp" + " wurde nicht gefunden."},
+        {"open-project " + (folder / "missing.knx") + "\n", 1, DocumentFailed,
+         folder / "missing.knx" + " wurde nicht gefunden."},
+        {"open-project " + picture + "\n", 1, DocumentFailed, picture + " besitzt ein falsches Format."},
+        {"save-picture " + (folder / "x.bmp") + "\n", 1, DocumentFailed,
+         "Bitte laden Sie ein Bild, um mit Knetix arbeiten zu können."},
+        {open + "save-project " + (folder / "none/x.knx") + "\n", 2, DocumentFailed,
          "Ein Teil des Pfades von " + (folder / "none/x.knx") + " ist ungültig."},
     };
     for (const Case& c : cases) {
@@ -144,7 +152,8 @@ TEST_F(BatchTest, ALineThatCannotBeCarriedOutStopsTheScript)
         const auto failure = runScript(runner, c.script + "save-project " + (folder / "never.knx") + "\n");
         ASSERT_TRUE(failure) << c.script;
         EXPECT_EQ(failure->line, c.line) << c.script;
-        EXPECT_EQ(failure->message, c.message) << c.script;
+        EXPECT_EQ(failure->problem, c.problem) << c.script;
+        EXPECT_EQ(batchMessage(*failure), c.message) << c.script;
     }
     EXPECT_FALSE(std::filesystem::exists(folder / "never.knx")); // nothing after the failing line ran
 }

@@ -4,6 +4,7 @@
 #include "document/Batch.h"
 #include "document/FileNames.h"
 #include "engine/Blend.h"
+#include "resources/Messages.h"
 
 #include <gtest/gtest.h>
 
@@ -186,7 +187,7 @@ TEST_F(ExportTest, BatchSavesPicturesAndMovies)
     BatchRunner runner;
     std::istringstream in(script);
     const auto failure = runner.run(in);
-    ASSERT_FALSE(failure) << failure->line << ": " << failure->message;
+    ASSERT_FALSE(failure) << failure->line << ": " << batchMessage(*failure);
     EXPECT_EQ(capture("gm identify -format '%w x %h' '" + (folder / "b screen.bmp") + "'"), "120 x 80\n");
     EXPECT_EQ(capture("gm identify -format '%w x %h' '" + (folder / "b-own.tif") + "'"), "150 x 100\n");
     // Speed 16 (step 4) from the slider: 16 frames a pair, three keys, back to key 0.
@@ -207,7 +208,8 @@ TEST_F(ExportTest, BatchSavesPicturesAndMovies)
     std::istringstream badScript("open " + picture + "\nsave-movie " + (folder / "c.avi") + " raw 65\n");
     const auto badFailure = bad.run(badScript);
     ASSERT_TRUE(badFailure);
-    EXPECT_EQ(badFailure->message, "Die Zahl 65 liegt nicht zwischen 0 und 64.");
+    EXPECT_EQ(badFailure->problem, BatchProblem::NumberOutOfRange);
+    EXPECT_EQ(batchMessage(*badFailure), "Die Zahl 65 liegt nicht zwischen 0 und 64.");
 }
 
 } // namespace

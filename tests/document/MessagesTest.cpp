@@ -4,10 +4,12 @@
 
 #include "DocumentFixtures.h"
 
+#include "app/BatchMain.h"
 #include "document/Batch.h"
 #include "document/ProjectFile.h"
 #include "files/archive/Archive.h"
 #include "files/io/AtomicFile.h"
+#include "resources/Messages.h"
 #include "resources/Strings.h"
 
 #include <gtest/gtest.h>
@@ -42,7 +44,7 @@ std::string batchFailure(const std::string& script, BatchLimits limits = {})
     BatchRunner runner(std::make_unique<Document>(), limits);
     std::istringstream in(script);
     const auto failed = runner.run(in);
-    return failed ? failed->message : "(no failure)";
+    return failed ? batchMessage(*failed) : "(no failure)";
 }
 
 TEST(MessagesTest, GermanWordingIsExact)
@@ -150,6 +152,15 @@ TEST(MessagesTest, GermanWordingIsExact)
         {"usage", batchFailure("tick 1 2\n"), "Aufruf: tick [ANZAHL]"},
         {"key usage", batchFailure("key copy\n"),
          "Aufruf: key activate|copy|delete|right|left|to-window|to-filmstrip SCHLÜSSEL"},
+        {"canvas usage", batchMessage({.problem = BatchProblem::Usage, .command = "canvas"}),
+         "Aufruf: canvas BREITE HÖHE"},
+        {"movie usage", batchMessage({.problem = BatchProblem::Usage, .command = "save-movie"}),
+         "Aufruf: save-movie PFAD [raw|mjpeg|mpeg4|ffv1|h264] [TEMPO] [screen|own]"},
+        {"codec", batchMessage({.problem = BatchProblem::CodecUnavailable, .word = "h264"}),
+         "Der Kompressor h264 ist auf diesem Rechner nicht verfügbar."},
+        {"unreadable", batchMessage({.problem = BatchProblem::ScriptUnreadable}), "Das Skript kann nicht gelesen werden."},
+        {"script line", batchFailureLine("s.knxs", {.line = 4, .problem = BatchProblem::UnknownCommand, .command = "x"}),
+         "s.knxs, Zeile 4: Unbekannter Befehl \"x\"."},
     };
 
     std::set<std::string> ids;
@@ -160,6 +171,18 @@ TEST(MessagesTest, GermanWordingIsExact)
     // Every entry of the table is in the list above.
     for (int32_t id : stringIds())
         EXPECT_TRUE(ids.contains(std::to_string(id))) << id << " has no wording check";
+}
+
+// The usage lines live in the message table, apart from the commands: a
+// command without one would show only its own name.
+TEST(MessagesTest, EveryCommandHasItsUsage)
+{
+    for (const char* command : {"canvas", "open", "open-project", "save-project", "save-picture", "save-movie",
+                                "tool", "power", "deformation", "speed", "press", "move", "tick", "key", "scroll"}) {
+        const std::string usage = batchMessage({.problem = BatchProblem::Usage, .command = command});
+        EXPECT_EQ(usage.rfind("Aufruf: " + std::string(command) + " ", 0), 0u) << usage;
+    }
+    EXPECT_EQ(batchMessage({.problem = BatchProblem::Usage, .command = "release"}), "Aufruf: release");
 }
 
 } // namespace

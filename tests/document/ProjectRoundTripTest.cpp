@@ -1,6 +1,7 @@
 #include "DocumentFixtures.h"
 
 #include "document/Batch.h"
+#include "resources/Messages.h"
 
 #include <gtest/gtest.h>
 
@@ -58,7 +59,7 @@ private:
         m_script += line + "\n";
         std::istringstream in(line);
         const auto failure = m_runner.run(in);
-        ASSERT_TRUE(!failure || mayBeRefused) << "seed " << m_seed << ": " << failure->message << "\n" << m_script;
+        ASSERT_TRUE(!failure || mayBeRefused) << "seed " << m_seed << ": " << batchMessage(*failure) << "\n" << m_script;
     }
 
     // The flat picture is too low for the smaller canvases: refused, and the
