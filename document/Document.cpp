@@ -1,17 +1,13 @@
 #include "document/Document.h"
 
-#include "files/archive/Archive.h"
 #include "engine/Blend.h"
 #include "engine/FullSizeRenderer.h"
 #include "container/Dib.h"
-#include "files/imagelib/ImExp.h"
 #include "files/io/AtomicFile.h"
 #include "document/ProjectFile.h"
 #include "files/scan/ScanBmp.h"
-#include "resources/Strings.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 #include <new>
 
@@ -19,37 +15,9 @@ namespace knetix {
 
 namespace {
 
-constexpr const char* kNoMemoryMessage = "Nicht genügend Arbeitsspeicher.";
-std::string text(StringId id)
-{
-    return std::string(loadString(id));
-}
-
 int32_t sliderPosition(int32_t value)
 {
     return std::clamp(value, 0, Document::kSliderMax);
-}
-
-std::string withName(std::string text, const std::string& name)
-{
-    const auto at = text.find("%1");
-    if (at != std::string::npos)
-        text.replace(at, 2, name);
-    return text;
-}
-
-std::string pictureReadMessage(ImExpStatus status, const std::string& path)
-{
-    switch (status) {
-    case ImExpStatus::NotFound:
-        return fileErrorMessage(ENOENT, path, false);
-    case ImExpStatus::TooLarge:
-        return withName("Das Bild %1 ist zu groß.", path);
-    case ImExpStatus::Unsupported:
-        return withName("Das Format von %1 wird nicht unterstützt.", path);
-    default:
-        return withName("Das Bild %1 ist beschädigt und kann nicht gelesen werden.", path);
-    }
 }
 
 } // namespace
@@ -84,7 +52,7 @@ Outcome Document::openPicture(const std::string& path)
     WAPtr container;
     const ImExpStatus status = ImExp_ReadFile(path, container);
     if (status != ImExpStatus::Ok || !container)
-        return Outcome::failure(pictureReadMessage(status, path));
+        return Outcome::failure(DocumentStatus::pictureRead(status, path));
     // The picture is read again by this path for own-size saves, and a project
     // stores it relative to its own folder: a relative path (as scripts give
     // them) is taken from the current folder now, not from wherever the
@@ -105,9 +73,9 @@ Outcome Document::adoptScan(const std::string& path, std::span<const uint8_t> pa
     stopPlayback();
     const std::vector<uint8_t> file = bmpFileFromPackedDib(packedDib);
     if (file.empty())
-        return Outcome::failure(text(IDS_CANNOT_SAVE_FILE));
+        return Outcome::failure(DocumentProblem::CannotSave, path);
     if (writeFileAtomically(path, file) != 0)
-        return Outcome::failure(text(IDS_CANNOT_SAVE_FILE));
+        return Outcome::failure(DocumentProblem::CannotSave, path);
     return pictureLoaded(m_picture.loadFromPackedDib(path, packedDib.data(), packedDib.size()), path,
                          RadiusFrom::LargerSide);
 }
@@ -118,11 +86,11 @@ Outcome Document::pictureLoaded(LoadResult result, const std::string& path, Radi
     case LoadResult::Ok:
         break;
     case LoadResult::NoMemory:
-        return Outcome::failure(kNoMemoryMessage);
+        return Outcome::failure(DocumentProblem::NoMemory);
     case LoadResult::TooSmall:
-        return Outcome::failure(withName("Das Bild %1 ist zu schmal oder zu niedrig.", path));
+        return Outcome::failure(DocumentProblem::PictureTooSmall, path);
     case LoadResult::Invalid:
-        return Outcome::failure(pictureReadMessage(ImExpStatus::Damaged, path));
+        return Outcome::failure(DocumentStatus::pictureRead(ImExpStatus::Damaged, path));
     }
     try {
         adoptLoadedPicture(radius);
@@ -132,7 +100,7 @@ Outcome Document::pictureLoaded(LoadResult result, const std::string& path, Radi
         m_picture.setField(nullptr, 0);
         m_picture.clear();
         m_keys.replace(KeyListState{});
-        return Outcome::failure(kNoMemoryMessage);
+        return Outcome::failure(DocumentProblem::NoMemory);
     }
     m_modified = false;
     return Outcome::success();
@@ -156,7 +124,7 @@ Outcome Document::openProject(const std::string& path)
     stopPlayback();
     std::vector<uint8_t> bytes;
     if (const int error = readWholeFile(path, bytes); error != 0)
-        return Outcome::failure(fileErrorMessage(error, path, false));
+        return Outcome::failure(DocumentStatus::fileError(error, path, false));
     return openProjectData(bytes, path);
 }
 
@@ -167,9 +135,9 @@ Outcome Document::openProjectData(std::span<const uint8_t> data, const std::stri
     try {
         project = decodeProject(data, projectFolder(path));
     } catch (const ArchiveError& e) {
-        return Outcome::failure(archiveMessage(e.kind(), path));
+        return Outcome::failure(DocumentStatus::archive(e.kind(), path));
     } catch (const std::bad_alloc&) {
-        return Outcome::failure(kNoMemoryMessage);
+        return Outcome::failure(DocumentProblem::NoMemory);
     }
 
     // Everything is checked; from here on nothing can fail.
@@ -178,7 +146,7 @@ Outcome Document::openProjectData(std::span<const uint8_t> data, const std::stri
     if (canvas.hasPicture()) {
         if (m_picture.restore(canvas.picturePath, canvas.rect, std::move(canvas.block),
                               std::move(canvas.source), canvas.stride) != LoadResult::Ok)
-            return Outcome::failure(archiveMessage(ArchiveError::BadIndex, path));
+            return Outcome::failure(DocumentStatus::archive(ArchiveError::BadIndex, path));
     } else {
         m_picture.clear();
         m_picture.setPicturePath(canvas.picturePath);
@@ -191,7 +159,7 @@ Outcome Document::openProjectData(std::span<const uint8_t> data, const std::stri
     // and size its bitmap id names.
     m_tool = std::move(project.tool);
     handToolToCanvas();
-    std::string warning;
+    DocumentStatus warning;
     if (const auto selection = set_tool_from_id(project.toolBitmapId)) {
         m_toolName = selection->name;
         m_divisor = selection->divisor;
@@ -199,7 +167,7 @@ Outcome Document::openProjectData(std::span<const uint8_t> data, const std::stri
     } else if (m_tool || project.toolBitmapId != 0) {
         // A project saved before any tool was chosen carries id 0 and no tool;
         // only a real mismatch is worth a message.
-        warning = kWrongToolBitmapIdMessage;
+        warning = {.problem = DocumentProblem::WrongToolBitmapId, .path = path};
     }
     refreshToolButtons();
     if (m_tool)
@@ -220,10 +188,10 @@ Outcome Document::saveProject(const std::string& path)
     try {
         bytes = encodeProject({m_picture, m_patch, m_keys, m_tool.get(), m_toolBitmapId}, projectFolder(path));
     } catch (const std::bad_alloc&) {
-        return Outcome::failure(kNoMemoryMessage);
+        return Outcome::failure(DocumentProblem::NoMemory);
     }
     if (const int error = writeFileAtomically(path, bytes); error != 0)
-        return Outcome::failure(fileErrorMessage(error, path, true));
+        return Outcome::failure(DocumentStatus::fileError(error, path, true));
     m_modified = false;
     return Outcome::success();
 }
@@ -232,16 +200,16 @@ Outcome Document::readOwnSize(FullSizeRenderer& renderer) const
 {
     WAPtr container;
     if (ImExp_ReadFile(m_picture.picturePath(), container) != ImExpStatus::Ok || !container)
-        return Outcome::failure(text(IDS_FILE_NOT_FOUND));
+        return Outcome::failure(DocumentProblem::FileNotFound, m_picture.picturePath());
     if (!renderer.load(*container))
-        return Outcome::failure(kNoMemoryMessage);
+        return Outcome::failure(DocumentProblem::NoMemory);
     return Outcome::success();
 }
 
 Outcome Document::savePicture(const std::string& path, OutputSize size)
 {
     if (!m_picture.hasPicture())
-        return Outcome::failure(text(IDS_NO_PICTURE));
+        return Outcome::failure(DocumentProblem::NoPicture);
     stopPlayback();
     Bitmap24View view;
     FullSizeRenderer renderer;
@@ -256,7 +224,7 @@ Outcome Document::savePicture(const std::string& path, OutputSize size)
         view = m_picture.displayedView();
     }
     if (ImExp_WriteFile(path, view) != ImExpStatus::Ok)
-        return Outcome::failure(text(IDS_CANNOT_SAVE_FILE));
+        return Outcome::failure(DocumentProblem::CannotSave, path);
     return Outcome::success();
 }
 
@@ -269,7 +237,7 @@ Outcome Document::exportMovie(const std::string& path, const MovieSettings& sett
                               OutputSize size, const MovieExportCallbacks& callbacks)
 {
     if (!m_picture.hasPicture() || m_keys.count() == 0)
-        return Outcome::failure(text(IDS_NO_PICTURE));
+        return Outcome::failure(DocumentProblem::NoPicture);
     stopPlayback();
     FullSizeRenderer renderer;
     if (size == OutputSize::Own) {
@@ -285,14 +253,14 @@ Outcome Document::exportMovie(const std::string& path, const MovieSettings& sett
     case MovieStatus::Ok:
         break;
     case MovieStatus::Unsupported:
-        return Outcome::failure(withName("Der Kompressor %1 kann diesen Film nicht schreiben.", settings.codec));
+        return Outcome::failure({.problem = DocumentProblem::CodecCannotWrite, .path = path, .codec = settings.codec});
     case MovieStatus::FileError:
-        return Outcome::failure(text(IDS_CANNOT_SAVE_FILE));
+        return Outcome::failure(DocumentProblem::CannotSave, path);
     }
     try {
         m_keys.playbackBegin(kPlayParameter);
     } catch (const std::bad_alloc&) {
-        return Outcome::failure(kNoMemoryMessage);
+        return Outcome::failure(DocumentProblem::NoMemory);
     }
     OffsetCell* const shownField = m_picture.field();
     const int32_t shownCount = m_picture.fieldCount();
@@ -308,7 +276,7 @@ Outcome Document::exportMovie(const std::string& path, const MovieSettings& sett
     for (int64_t frame = 0;; ++frame) {
         OffsetCell* cells = m_keys.playbackStep(speed);
         if (!cells || frame >= maxFrames) {
-            outcome = Outcome::failure(text(IDS_CANNOT_SAVE_FILE));
+            outcome = Outcome::failure(DocumentProblem::CannotSave, path);
             break;
         }
         Bitmap24View view;
@@ -323,13 +291,13 @@ Outcome Document::exportMovie(const std::string& path, const MovieSettings& sett
             view = m_picture.displayedView();
         }
         if (writer.writeFrame(view) != MovieStatus::Ok) {
-            outcome = Outcome::failure(text(IDS_CANNOT_SAVE_FILE));
+            outcome = Outcome::failure(DocumentProblem::CannotSave, path);
             break;
         }
         if (callbacks.frameWritten)
             callbacks.frameWritten(int32_t(frame), view);
         if (callbacks.cancelled && callbacks.cancelled()) {
-            outcome = Outcome::failure({});
+            outcome = Outcome::failure(DocumentProblem::Cancelled);
             break;
         }
         const PlaybackState& state = m_keys.playback();
@@ -342,7 +310,7 @@ Outcome Document::exportMovie(const std::string& path, const MovieSettings& sett
         return outcome;
     }
     if (writer.finish() != MovieStatus::Ok)
-        return Outcome::failure(text(IDS_CANNOT_SAVE_FILE));
+        return Outcome::failure(DocumentProblem::CannotSave, path);
     return Outcome::success();
 }
 

@@ -9,6 +9,8 @@
 #include "engine/Stroke.h"
 #include "engine/ToolFactory.h"
 #include "engine/WorkingPicture.h"
+#include "files/archive/Archive.h"
+#include "files/imagelib/ImExp.h"
 #include "files/movie/MovieWriter.h"
 #include "keys/KeyList.h"
 #include "keys/PlaybackWorker.h"
@@ -36,13 +38,61 @@ struct MovieExportCallbacks {
     std::function<void(int32_t frame, const Bitmap24View&)> frameWritten;
 };
 
-// How a command ended: failures carry the German text to show.
+// What a command ran into. The text shown for it is made in resources/
+// (Messages.h), so this layer carries only the detail the text needs.
+enum class DocumentProblem {
+    None,
+    FileError,         // `error` (an errno) reading or `writing` the file at `path`
+    Archive,           // the project at `path` is damaged: `archiveKind`
+    PictureRead,       // the picture at `path` could not be read: `pictureStatus`
+    PictureTooSmall,   // the picture at `path` fits to under 4 pixels
+    NoMemory,
+    CodecCannotWrite,  // the compressor `codec` refuses this movie
+    CannotSave,        // a picture, scan or movie could not be written
+    FileNotFound,      // the picture at `path` is gone (own-size output)
+    NoPicture,         // the command needs a picture
+    WrongToolBitmapId, // a warning: the project at `path` names no known tool
+    Cancelled,         // the user stopped it; nothing to show
+};
+
+// Only the fields the problem names are set. The strings' `{}` lets
+// designated initializers leave them out without a warning.
+struct DocumentStatus {
+    DocumentProblem problem = DocumentProblem::None;
+    std::string path{};
+    int error = 0;
+    bool writing = false;
+    ArchiveError::Kind archiveKind = ArchiveError::BadIndex;
+    ImExpStatus pictureStatus = ImExpStatus::Ok;
+    std::string codec{};
+
+    static DocumentStatus fileError(int error, std::string path, bool writing)
+    {
+        return {.problem = DocumentProblem::FileError, .path = std::move(path), .error = error, .writing = writing};
+    }
+    static DocumentStatus archive(ArchiveError::Kind kind, std::string path)
+    {
+        return {.problem = DocumentProblem::Archive, .path = std::move(path), .archiveKind = kind};
+    }
+    static DocumentStatus pictureRead(ImExpStatus status, std::string path)
+    {
+        return {.problem = DocumentProblem::PictureRead, .path = std::move(path), .pictureStatus = status};
+    }
+    friend bool operator==(const DocumentStatus&, const DocumentStatus&) = default;
+};
+
+// How a command ended: a failure carries its status; a success may carry a
+// warning. A failure with DocumentProblem::Cancelled shows nothing.
 struct Outcome {
     bool ok = true;
-    std::string message; // for a failure; for a success, a warning or empty
+    DocumentStatus status;
 
-    static Outcome success(std::string warning = {}) { return {true, std::move(warning)}; }
-    static Outcome failure(std::string text) { return {false, std::move(text)}; }
+    static Outcome success(DocumentStatus warning = {}) { return {true, std::move(warning)}; }
+    static Outcome failure(DocumentStatus status) { return {false, std::move(status)}; }
+    static Outcome failure(DocumentProblem problem, std::string path = {})
+    {
+        return {false, {.problem = problem, .path = std::move(path)}};
+    }
     explicit operator bool() const { return ok; }
 };
 

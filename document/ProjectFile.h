@@ -66,7 +66,6 @@ struct ToolSelection {
 // Tool name and divisor named by a tool bitmap id; nothing for an id outside
 // the table (the caller warns and keeps what it has).
 std::optional<ToolSelection> set_tool_from_id(int32_t toolBitmapId);
-constexpr const char* kWrongToolBitmapIdMessage = "Wrong tool_bitmap_id in set_tool_from_id";
 
 // The folder part of a project file's path, absolute, with its trailing
 // separator: picture paths below it are stored relative to it.

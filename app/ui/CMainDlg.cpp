@@ -6,6 +6,7 @@
 #include "app/ui/Printing.h"
 #include "browser/FileDialogs.h"
 #include "browser/MessageBox.h"
+#include "resources/Messages.h"
 #include "views/CMWorking.h"
 #include "views/CMKeys.h"
 #include "skin/CFilmPanelDlg.h"
@@ -325,9 +326,9 @@ void CMainDlg::command(int id)
 
 void CMainDlg::report(const Outcome& outcome)
 {
-    // A cancelled command carries no text.
-    if (!outcome.message.empty())
-        showMessage(this, qs(outcome.message), MessageKind::Warning);
+    // A cancelled command, or a success without a warning, has no text.
+    if (const std::string text = messageText(outcome); !text.empty())
+        showMessage(this, qs(text), MessageKind::Warning);
 }
 
 // ---- tools and sizes ----
@@ -665,8 +666,7 @@ void CMainDlg::saveAvi()
     m_canvas->showPreview(QImage());
     m_progress->hide();
     m_canvas->update();
-    if (!outcome.ok && !outcome.message.empty())
-        showMessage(this, qs(outcome.message), MessageKind::Warning);
+    report(outcome);
 }
 
 // ---- scanning ----

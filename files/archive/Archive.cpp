@@ -1,5 +1,4 @@
 #include "Archive.h"
-#include "resources/Strings.h"
 
 #include <algorithm>
 #include <bit>
@@ -43,18 +42,6 @@ std::string kindName(ArchiveError::Kind kind)
 } // namespace
 
 ArchiveError::ArchiveError(Kind kind, const std::string& detail) : std::runtime_error(detail), m_kind(kind) {}
-
-std::string archiveMessage(ArchiveError::Kind kind, const std::string& fileName)
-{
-    StringId id = IDS_ARCHIVE_BAD_FORMAT;
-    switch (kind) {
-    case ArchiveError::EndOfData: id = IDS_ARCHIVE_END_OF_DATA; break;
-    case ArchiveError::BadIndex: id = IDS_ARCHIVE_BAD_FORMAT; break;
-    case ArchiveError::UnexpectedObject: id = IDS_ARCHIVE_UNEXPECTED_OBJECT; break;
-    case ArchiveError::BadSchema: id = IDS_ARCHIVE_BAD_SCHEMA; break;
-    }
-    return formatString(loadString(id), fileName);
-}
 
 // ---- writing ----
 

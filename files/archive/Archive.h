@@ -23,6 +23,8 @@ namespace knetix {
 // The only schema our classes have; a reader refuses any other.
 constexpr uint16_t kArchiveSchema = 1;
 
+// Readers of a file keep the kind: the message shown is made from it and the
+// file's name further up.
 class ArchiveError : public std::runtime_error {
 public:
     enum Kind {
@@ -37,9 +39,6 @@ public:
 private:
     Kind m_kind;
 };
-
-// The German message shown to the user for a damaged file.
-std::string archiveMessage(ArchiveError::Kind kind, const std::string& fileName);
 
 class ArchiveWriter {
 public:

@@ -1,5 +1,4 @@
 #include "files/io/AtomicFile.h"
-#include "resources/Strings.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -42,18 +41,6 @@ mode_t targetMode(const fs::path& file)
     ::umask(mask);
     return 0666 & ~mask;
 }
-
-std::string replaceName(std::string text, const std::string& fileName)
-{
-    const auto at = text.find("%1");
-    if (at != std::string::npos)
-        text.replace(at, 2, fileName);
-    return text;
-}
-
-} // namespace
-
-namespace {
 
 fs::path folderOf(const fs::path& target)
 {
@@ -200,33 +187,6 @@ int readWholeFile(const fs::path& file, std::vector<uint8_t>& data, uint64_t max
     if (error == 0)
         data = std::move(bytes);
     return error;
-}
-
-std::string fileErrorMessage(int error, const std::string& fileName, bool writing)
-{
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        if (!writing)
-            return formatString(loadString(IDS_FILE_OPEN_NOT_FOUND), fileName);
-        return replaceName("Ein Teil des Pfades von %1 ist ungültig.", fileName);
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-        return formatString(loadString(IDS_FILE_ACCESS_DENIED), fileName);
-    case ENOSPC:
-    case EDQUOT:
-        return replaceName("Der Datenträger für %1 ist voll.", fileName);
-    case EFBIG:
-        return replaceName("%1 ist zu groß.", fileName);
-    case ENAMETOOLONG:
-        return replaceName("%1 enthält einen ungültigen Pfad.", fileName);
-    default:
-        return replaceName(writing ? "Beim Schreiben von %1 trat ein unerwarteter Fehler auf."
-                                   : "Beim Lesen von %1 trat ein unerwarteter Fehler auf.",
-                           fileName);
-    }
 }
 
 } // namespace knetix

@@ -11,6 +11,9 @@
 
 namespace knetix {
 
+// Failures are errno values; callers keep them, with the file name and
+// whether it was being read or written, for the message shown.
+
 // 0 on success, otherwise the errno of the step that failed.
 int writeFileAtomically(const std::filesystem::path& file, std::span<const uint8_t> data);
 
@@ -24,9 +27,5 @@ int commitTemporary(const std::string& temp, const std::filesystem::path& target
 // 0 on success, otherwise an errno (EFBIG when the file exceeds maxBytes).
 int readWholeFile(const std::filesystem::path& file, std::vector<uint8_t>& data,
                   uint64_t maxBytes = uint64_t(1) << 32);
-
-// The German message for a file that could not be opened, read or written,
-// with the file name in place of %1.
-std::string fileErrorMessage(int error, const std::string& fileName, bool writing);
 
 } // namespace knetix

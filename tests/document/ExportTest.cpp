@@ -114,26 +114,27 @@ TEST_F(ExportTest, CancellingOrFailingLeavesNoMovieAndKeepsAnOldOne)
     callbacks.cancelled = [&] { return ++frames == 3; };
     const Outcome cancelled = doc.exportMovie(movie, MovieSettings{"mjpeg"}, 64, OutputSize::Screen, callbacks);
     EXPECT_FALSE(cancelled);
-    EXPECT_EQ(cancelled.message, "");
+    EXPECT_EQ(cancelled.status.problem, DocumentProblem::Cancelled);
+    EXPECT_EQ(messageText(cancelled), ""); // no message box for a cancel
     EXPECT_EQ(test::readBytes(movie), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2); // grid.bmp, old.avi
 
     const Outcome failed = doc.exportMovie(folder / "grid.bmp/x.avi", MovieSettings{"raw"}, 64, OutputSize::Screen);
     EXPECT_FALSE(failed);
-    EXPECT_EQ(failed.message, "Datei kann nicht gespeichert werden.");
+    EXPECT_EQ(failed.status.problem, DocumentProblem::CannotSave);
+    EXPECT_EQ(messageText(failed), "Datei kann nicht gespeichert werden.");
 
     // A folder that cannot be written to (root writes anyway).
     if (::geteuid() != 0) {
         std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
         const Outcome denied = doc.exportMovie(movie, MovieSettings{"raw"}, 64, OutputSize::Screen);
         std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_all);
-        EXPECT_EQ(denied.message, "Datei kann nicht gespeichert werden.");
+        EXPECT_EQ(denied.status.problem, DocumentProblem::CannotSave);
         EXPECT_EQ(test::readBytes(movie), (std::vector<uint8_t>{'o', 'l', 'd'}));
     }
 
     Document empty;
-    EXPECT_EQ(empty.exportMovie(movie, {}, 64, OutputSize::Screen).message,
-              "Bitte laden Sie ein Bild, um mit Knetix arbeiten zu können.");
+    EXPECT_EQ(empty.exportMovie(movie, {}, 64, OutputSize::Screen).status.problem, DocumentProblem::NoPicture);
 }
 
 TEST_F(ExportTest, PicturesAtScreenAndOwnSize)
@@ -155,12 +156,12 @@ TEST_F(ExportTest, PicturesAtScreenAndOwnSize)
 
     std::filesystem::rename(picture, folder / "moved.bmp");
     const Outcome moved = doc.savePicture(folder / "x.bmp", OutputSize::Own);
-    EXPECT_EQ(moved.message, "Die Datei konnte nicht gefunden werden");
+    EXPECT_EQ(moved.status,
+              (DocumentStatus{.problem = DocumentProblem::FileNotFound, .path = doc.picture().picturePath()}));
     EXPECT_FALSE(std::filesystem::exists(folder / "x.bmp"));
-    EXPECT_EQ(doc.exportMovie(folder / "x.avi", {}, 64, OutputSize::Own).message,
-              "Die Datei konnte nicht gefunden werden");
+    EXPECT_EQ(doc.exportMovie(folder / "x.avi", {}, 64, OutputSize::Own).status.problem, DocumentProblem::FileNotFound);
     EXPECT_TRUE(doc.savePicture(folder / "x.bmp", OutputSize::Screen));
-    EXPECT_EQ(doc.savePicture(folder / "missing/x.bmp").message, "Datei kann nicht gespeichert werden.");
+    EXPECT_EQ(doc.savePicture(folder / "missing/x.bmp").status.problem, DocumentProblem::CannotSave);
 }
 
 TEST(FileNames, ThePatternsExtensionIsAppendedWhenTheNamesDiffers)

@@ -1,14 +1,12 @@
-// Every message a user can see, word for word. The window tests compare what
-// they are shown with the string table itself, so a wrong text in the table
-// would pass there; here each text is written out.
+// Every message a user can see, word for word, as the message table makes it
+// from the statuses the document and batch mode return. The window tests
+// compare what they are shown with the string table itself, so a wrong text
+// in the table would pass there; here each text is written out.
 
 #include "DocumentFixtures.h"
 
 #include "app/BatchMain.h"
 #include "document/Batch.h"
-#include "document/ProjectFile.h"
-#include "files/archive/Archive.h"
-#include "files/io/AtomicFile.h"
 #include "resources/Messages.h"
 #include "resources/Strings.h"
 
@@ -36,7 +34,7 @@ std::string table(int32_t id)
 
 std::string failure(const Outcome& outcome)
 {
-    return outcome.ok ? "(no failure)" : outcome.message;
+    return outcome.ok ? "(no failure)" : messageText(outcome);
 }
 
 std::string batchFailure(const std::string& script, BatchLimits limits = {})
@@ -144,7 +142,10 @@ TEST(MessagesTest, GermanWordingIsExact)
          "Bitte laden Sie ein Bild, um mit Knetix arbeiten zu können."},
         {"own size", failure(ownGone), "Die Datei konnte nicht gefunden werden"},
         {"compressor", failure(noCompressor), "Der Kompressor kein kann diesen Film nicht schreiben."},
-        {"tool id", kWrongToolBitmapIdMessage, "Wrong tool_bitmap_id in set_tool_from_id"},
+        {"tool id", messageText(DocumentStatus{.problem = DocumentProblem::WrongToolBitmapId}),
+         "Wrong tool_bitmap_id in set_tool_from_id"},
+        {"memory", messageText(Outcome::failure(DocumentProblem::NoMemory)), "Nicht genügend Arbeitsspeicher."},
+        {"cancelled", messageText(Outcome::failure(DocumentProblem::Cancelled)), ""},
         // Batch mode.
         {"script", unopened.str(), "knetix: Das Skript " + script + " kann nicht geöffnet werden.\n"},
         {"no files", batchFailure("open x.bmp\n", {false, -1}), "Dateien sind in diesem Lauf nicht zugänglich."},
@@ -171,6 +172,15 @@ TEST(MessagesTest, GermanWordingIsExact)
     // Every entry of the table is in the list above.
     for (int32_t id : stringIds())
         EXPECT_TRUE(ids.contains(std::to_string(id))) << id << " has no wording check";
+}
+
+TEST(MessagesTest, ArchiveMessagesNameTheFile)
+{
+    EXPECT_EQ(archiveMessage(ArchiveError::EndOfData, "a.knx"),
+              "Es wurde versucht, auf eine Stelle hinter dem Ende von a.knx zuzugreifen.");
+    EXPECT_EQ(archiveMessage(ArchiveError::BadIndex, "a.knx"), "a.knx besitzt ein falsches Format.");
+    EXPECT_EQ(archiveMessage(ArchiveError::UnexpectedObject, "a.knx"), "a.knx enthielt ein unerwartetes Objekt.");
+    EXPECT_EQ(archiveMessage(ArchiveError::BadSchema, "a.knx"), "a.knx enth\xC3\xA4lt ein falsches Schema.");
 }
 
 // The usage lines live in the message table, apart from the commands: a

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace knetix {
@@ -186,7 +187,7 @@ TEST(ProjectFileEmpty, NoPictureNoKeysNoTool)
     ASSERT_TRUE(other.loadPicture("x.bmp", *gridPicture(40, 40)));
     const Outcome opened = other.openProject(folder / "empty.knx");
     ASSERT_TRUE(opened);
-    EXPECT_EQ(opened.message, ""); // no tool, no complaint about its id
+    EXPECT_EQ(opened.status.problem, DocumentProblem::None); // no tool, no complaint about its id
     EXPECT_FALSE(other.picture().hasPicture());
     EXPECT_EQ(other.keys().count(), 0);
 }
@@ -221,7 +222,7 @@ TEST_F(ProjectFileTest, SaveOpenSaveGivesIdenticalBytes)
     const auto first = saved(doc, "first.knx");
     Document reopened{60, 60};
     const Outcome opened = reopened.openProject(folder / "first.knx");
-    ASSERT_TRUE(opened) << opened.message;
+    ASSERT_TRUE(opened) << messageText(opened);
     EXPECT_EQ(reopened.picture().picturePath(), picturePath);
     EXPECT_EQ(reopened.picture().pictureBlock(), doc.picture().pictureBlock());
     EXPECT_EQ(reopened.keys().activeKey(), 2);
@@ -264,7 +265,7 @@ TEST_F(ProjectFileTest, AnUnknownToolBitmapIdKeepsNameAndSize)
     other.setToolSettings("smooth", kDivisorLarge);
     const Outcome opened = other.openProject(folder / "a.knx");
     ASSERT_TRUE(opened);
-    EXPECT_EQ(opened.message, kWrongToolBitmapIdMessage);
+    EXPECT_EQ(opened.status.problem, DocumentProblem::WrongToolBitmapId);
     EXPECT_EQ(other.tool()->className(), std::string("CMTool_Smooth"));
     EXPECT_EQ(other.tool()->radius(), 40 / 4);
 }
@@ -275,10 +276,10 @@ TEST_F(ProjectFileTest, DamagedFilesAreRefusedAndChangeNothing)
     const auto good = saved(doc, "good.knx");
     const Layout at(doc, std::strlen("grid.bmp"));
     const std::string path = folder / "bad.knx";
-    const std::string endOfData = "Es wurde versucht, auf eine Stelle hinter dem Ende von " + path + " zuzugreifen.";
-    const std::string badFormat = path + " besitzt ein falsches Format.";
-    const std::string unexpected = path + " enthielt ein unerwartetes Objekt.";
-    const std::string badSchema = path + " enthält ein falsches Schema.";
+    const DocumentStatus endOfData = DocumentStatus::archive(ArchiveError::EndOfData, path);
+    const DocumentStatus badFormat = DocumentStatus::archive(ArchiveError::BadIndex, path);
+    const DocumentStatus unexpected = DocumentStatus::archive(ArchiveError::UnexpectedObject, path);
+    const DocumentStatus badSchema = DocumentStatus::archive(ArchiveError::BadSchema, path);
 
     Document victim{60, 60};
     ASSERT_TRUE(victim.loadPicture("victim.bmp", *gridPicture(30, 60)));
@@ -290,11 +291,11 @@ TEST_F(ProjectFileTest, DamagedFilesAreRefusedAndChangeNothing)
     ASSERT_TRUE(victim.modified() == false);
     victim.setModified(true);
 
-    auto expectRefused = [&](const std::vector<uint8_t>& bytes, const std::string& message, const std::string& what) {
+    auto expectRefused = [&](const std::vector<uint8_t>& bytes, const DocumentStatus& status, const std::string& what) {
         writeBytes(path, bytes);
         const Outcome o = victim.openProject(path);
         EXPECT_FALSE(o) << what;
-        EXPECT_EQ(o.message, message) << what;
+        EXPECT_EQ(o.status, status) << what;
         EXPECT_TRUE(victim.modified()) << what;
     };
 
@@ -313,7 +314,7 @@ TEST_F(ProjectFileTest, DamagedFilesAreRefusedAndChangeNothing)
     struct Change {
         const char* what;
         std::function<void(std::vector<uint8_t>&)> apply;
-        std::string message;
+        DocumentStatus status;
     };
     const std::vector<Change> changes = {
         {"schema 2", [&](auto& b) { putWord(b, at.keyTag[0] + 2, 2); }, badSchema},
@@ -354,11 +355,12 @@ TEST_F(ProjectFileTest, DamagedFilesAreRefusedAndChangeNothing)
     for (const Change& change : changes) {
         auto bytes = good;
         change.apply(bytes);
-        expectRefused(bytes, change.message, change.what);
+        expectRefused(bytes, change.status, change.what);
     }
 
     EXPECT_FALSE(victim.openProject(folder / "missing.knx"));
-    EXPECT_EQ(victim.openProject(folder / "missing.knx").message, folder / "missing.knx" + " wurde nicht gefunden.");
+    EXPECT_EQ(victim.openProject(folder / "missing.knx").status,
+              DocumentStatus::fileError(ENOENT, folder / "missing.knx", false));
 
     victim.setModified(false);
     EXPECT_EQ(saved(victim, "victim-after.knx"), before);
@@ -489,7 +491,7 @@ TEST_F(ProjectFileTest, AFailedSaveKeepsTheOldFile)
     const auto first = saved(doc, "keep.knx");
     const Outcome o = doc.saveProject(folder / "no-such-folder/x.knx");
     EXPECT_FALSE(o);
-    EXPECT_NE(o.message.find("x.knx"), std::string::npos);
+    EXPECT_EQ(o.status, DocumentStatus::fileError(ENOENT, folder / "no-such-folder/x.knx", true));
     for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
         EXPECT_EQ(entry.path().filename(), "keep.knx"); // no temporary file left behind
     // Saving over a file that cannot be replaced leaves it whole.

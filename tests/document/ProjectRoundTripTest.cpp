@@ -164,7 +164,7 @@ private:
 
         Document reader(m_canvasWidth, m_canvasHeight);
         const Outcome opened = reader.openProject(first);
-        ASSERT_TRUE(opened) << "seed " << m_seed << ": " << opened.message << "\n" << m_script;
+        ASSERT_TRUE(opened) << "seed " << m_seed << ": " << messageText(opened) << "\n" << m_script;
         const std::string second = m_folder / "again.knx";
         ASSERT_TRUE(reader.saveProject(second));
         const auto again = readBytes(second);

@@ -338,14 +338,5 @@ TEST(ArchiveErrors, LengthsBeyondTheDataFailBeforeAllocating)
     EXPECT_EQ(kindOf({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, count), ArchiveError::BadIndex);
 }
 
-TEST(ArchiveMessages, NameTheFile)
-{
-    EXPECT_EQ(archiveMessage(ArchiveError::EndOfData, "a.knx"),
-              "Es wurde versucht, auf eine Stelle hinter dem Ende von a.knx zuzugreifen.");
-    EXPECT_EQ(archiveMessage(ArchiveError::BadIndex, "a.knx"), "a.knx besitzt ein falsches Format.");
-    EXPECT_EQ(archiveMessage(ArchiveError::UnexpectedObject, "a.knx"), "a.knx enthielt ein unerwartetes Objekt.");
-    EXPECT_EQ(archiveMessage(ArchiveError::BadSchema, "a.knx"), "a.knx enth\xC3\xA4lt ein falsches Schema.");
-}
-
 } // namespace
 } // namespace knetix
