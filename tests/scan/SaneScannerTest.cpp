@@ -97,10 +97,15 @@ TEST(SaneDevices, TheTestBackendsTwoDevicesAreListed)
 
     SaneScanner scanner;
     status = scanner.open("nosuchbackend:7");
-    EXPECT_FALSE(status.ok());
-    EXPECT_NE(scanMessage(status).find("nosuchbackend:7"), std::string::npos) << scanMessage(status);
+    EXPECT_EQ(status.problem, ScanProblem::OpenFailed);
+    EXPECT_EQ(status.detail, "nosuchbackend:7");
+    EXPECT_NE(status.saneStatus, int(SaneCode::Good));
     EXPECT_FALSE(scanner.isOpen());
-    EXPECT_EQ(scanner.scan({}, std::atomic<bool>{false}).outcome, ScanOutcome::Failed);
+    const ScanResult closed = scanner.scan({}, std::atomic<bool>{false});
+    EXPECT_EQ(closed.outcome, ScanOutcome::Failed);
+    EXPECT_EQ(closed.error.problem, ScanProblem::NotOpen);
+    ScanFrameParameters p;
+    EXPECT_EQ(scanner.parameters(p).problem, ScanProblem::NotOpen);
 }
 
 TEST_F(SaneScannerTest, ModesResolutionAndAreaFollowTheDevice)
@@ -136,10 +141,15 @@ TEST_F(SaneScannerTest, ModesResolutionAndAreaFollowTheDevice)
     ASSERT_TRUE(succeeded(m_scanner.setArea({5, 10, 45, 30})));
     EXPECT_EQ(m_scanner.area().left, 5);
     EXPECT_EQ(m_scanner.area().bottom, 30);
-    EXPECT_FALSE(m_scanner.setArea({5, 10, 5, 30}).ok());
+    EXPECT_EQ(m_scanner.setArea({5, 10, 5, 30}).problem, ScanProblem::EmptyArea);
+    EXPECT_EQ(m_scanner.area().right, 45); // a refused area changes nothing
 
-    EXPECT_FALSE(m_scanner.setOption("no-such-option", "1").ok());
-    EXPECT_FALSE(m_scanner.setOption("resolution", "viel").ok());
+    const ScanStatus unknown = m_scanner.setOption("no-such-option", "1");
+    EXPECT_EQ(unknown.problem, ScanProblem::NoSuchOption);
+    EXPECT_EQ(unknown.detail, "no-such-option");
+    const ScanStatus word = m_scanner.setOption("resolution", "viel");
+    EXPECT_EQ(word.problem, ScanProblem::NotANumber);
+    EXPECT_EQ(word.detail, "viel");
 }
 
 TEST_F(SaneScannerTest, ColourGreyAndLineArtScansHaveTheAnnouncedSize)
@@ -225,6 +235,7 @@ TEST_F(SaneScannerTest, CancelFromAnotherThreadEndsWithoutAPictureAndFreesTheDev
     const ScanResult r = m_scanner.scan([&](uint64_t, uint64_t) { started = true; }, cancel);
     canceller.join();
     EXPECT_EQ(r.outcome, ScanOutcome::Cancelled);
+    EXPECT_TRUE(r.error.ok()); // a cancel is no failure
     EXPECT_TRUE(r.packedDib.empty());
 
     // Cancelled before it begins: no scan at all.
@@ -233,6 +244,18 @@ TEST_F(SaneScannerTest, CancelFromAnotherThreadEndsWithoutAPictureAndFreesTheDev
     set("read-delay", "false");
     ASSERT_TRUE(succeeded(m_scanner.setResolution(25)));
     scanPicture();
+}
+
+TEST_F(SaneScannerTest, ADeviceErrorEndsTheScanWithItsStatus)
+{
+    set("read-return-value", "SANE_STATUS_JAMMED");
+    const ScanResult r = scan();
+    EXPECT_EQ(r.outcome, ScanOutcome::Failed);
+    EXPECT_EQ(r.error.problem, ScanProblem::Device);
+    EXPECT_EQ(r.error.saneStatus, int(SaneCode::Jammed));
+    EXPECT_TRUE(r.packedDib.empty());
+    set("read-return-value", "Default");
+    scanPicture(); // the device is free again
 }
 
 TEST_F(SaneScannerTest, AnotherDeviceCanBeOpenedBesideAndAfter)

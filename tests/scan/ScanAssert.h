@@ -6,6 +6,18 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+namespace knetix {
+
+// Failed comparisons name the problem by its message.
+inline void PrintTo(ScanProblem problem, std::ostream* os)
+{
+    *os << int(problem) << " (" << scanMessage(ScanStatus(problem)) << ")";
+}
+
+} // namespace knetix
+
 namespace knetix::test {
 
 inline ::testing::AssertionResult succeeded(const ScanStatus& status)
