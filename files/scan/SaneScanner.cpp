@@ -87,9 +87,15 @@ void waitForBackendThreads(const std::set<long>& before,
     }
 }
 
-// Status codes of later SANE versions that some backends already return.
-constexpr int kStatusWarmingUp = 12;
-constexpr int kStatusHardwareLocked = 13;
+// Statuses travel by their numbers; SaneCode must name SANE's own.
+static_assert(int(SaneCode::Good) == SANE_STATUS_GOOD && int(SaneCode::Unsupported) == SANE_STATUS_UNSUPPORTED &&
+              int(SaneCode::Cancelled) == SANE_STATUS_CANCELLED &&
+              int(SaneCode::DeviceBusy) == SANE_STATUS_DEVICE_BUSY && int(SaneCode::Invalid) == SANE_STATUS_INVAL &&
+              int(SaneCode::Eof) == SANE_STATUS_EOF && int(SaneCode::Jammed) == SANE_STATUS_JAMMED &&
+              int(SaneCode::NoDocuments) == SANE_STATUS_NO_DOCS &&
+              int(SaneCode::CoverOpen) == SANE_STATUS_COVER_OPEN && int(SaneCode::IoError) == SANE_STATUS_IO_ERROR &&
+              int(SaneCode::NoMemory) == SANE_STATUS_NO_MEM &&
+              int(SaneCode::AccessDenied) == SANE_STATUS_ACCESS_DENIED);
 
 // Guards starting and ending SANE; the session number tells a handle from an
 // earlier start (already closed by sane_exit) from a live one.
@@ -160,19 +166,17 @@ std::string ScanDevice::displayText() const
     return s + (s.empty() ? "(" : " (") + name + ")";
 }
 
-bool saneStartup(std::string& error)
+ScanStatus saneStartup()
 {
     std::lock_guard lock(g_saneMutex);
     if (g_session)
-        return true;
+        return {};
     SANE_Int version = 0;
     const SANE_Status status = sane_init(&version, nullptr);
-    if (status != SANE_STATUS_GOOD) {
-        error = "Die Scannerschnittstelle SANE lässt sich nicht starten: " + saneStatusMessage(status);
-        return false;
-    }
+    if (status != SANE_STATUS_GOOD)
+        return {ScanProblem::SaneStartFailed, int(status)};
     g_session = ++g_lastSession;
-    return true;
+    return {};
 }
 
 void saneShutdown()
@@ -191,20 +195,20 @@ bool saneStarted()
     return g_session != 0;
 }
 
-std::vector<ScanDevice> listScanDevices(std::string* error)
+std::vector<ScanDevice> listScanDevices(ScanStatus* status)
 {
-    std::string why;
     std::vector<ScanDevice> devices;
-    if (!saneStartup(why)) {
-        if (error)
-            *error = why;
+    ScanStatus started = saneStartup();
+    if (!started.ok()) {
+        if (status)
+            *status = std::move(started);
         return devices;
     }
     const SANE_Device** list = nullptr;
-    const SANE_Status status = sane_get_devices(&list, SANE_FALSE);
-    if (status != SANE_STATUS_GOOD || !list) {
-        if (error)
-            *error = "Die Liste der Scanner ist nicht verfügbar: " + saneStatusMessage(status);
+    const SANE_Status listed = sane_get_devices(&list, SANE_FALSE);
+    if (listed != SANE_STATUS_GOOD || !list) {
+        if (status)
+            *status = {ScanProblem::DeviceListUnavailable, int(listed)};
         return devices;
     }
     for (int32_t i = 0; i < kMaxListEntries && list[i]; ++i) {
@@ -212,58 +216,9 @@ std::vector<ScanDevice> listScanDevices(std::string* error)
             continue;
         devices.push_back({text(list[i]->name), text(list[i]->vendor), text(list[i]->model), text(list[i]->type)});
     }
-    if (error)
-        error->clear();
+    if (status)
+        *status = {};
     return devices;
-}
-
-std::string saneStatusMessage(int status)
-{
-    switch (status) {
-    case SANE_STATUS_GOOD:
-        return "Kein Fehler.";
-    case SANE_STATUS_UNSUPPORTED:
-        return "Der Scanner unterstützt diesen Vorgang nicht.";
-    case SANE_STATUS_CANCELLED:
-        return "Der Scanvorgang wurde abgebrochen.";
-    case SANE_STATUS_DEVICE_BUSY:
-        return "Der Scanner ist belegt.";
-    case SANE_STATUS_INVAL:
-        return "Der Scanner hat eine Einstellung als ungültig abgelehnt.";
-    case SANE_STATUS_EOF:
-        return "Der Scanner hat keine Daten mehr geliefert.";
-    case SANE_STATUS_JAMMED:
-        return "Papierstau im Scanner.";
-    case SANE_STATUS_NO_DOCS:
-        return "Im Scanner liegt keine Vorlage.";
-    case SANE_STATUS_COVER_OPEN:
-        return "Der Deckel des Scanners ist offen.";
-    case SANE_STATUS_IO_ERROR:
-        return "Fehler bei der Verbindung zum Scanner.";
-    case SANE_STATUS_NO_MEM:
-        return "Für den Scanvorgang ist nicht genügend Arbeitsspeicher frei.";
-    case SANE_STATUS_ACCESS_DENIED:
-        return "Der Zugriff auf den Scanner wurde verweigert.";
-    case kStatusWarmingUp:
-        return "Die Lampe des Scanners wärmt sich noch auf. Bitte versuchen Sie es gleich noch einmal.";
-    case kStatusHardwareLocked:
-        return "Der Scanner ist für den Transport verriegelt.";
-    default:
-        return "Unbekannter Fehler des Scanners (Status " + std::to_string(status) + ").";
-    }
-}
-
-const char* scanModeName(ScanMode mode)
-{
-    switch (mode) {
-    case ScanMode::Color:
-        return "Farbe";
-    case ScanMode::Gray:
-        return "Graustufen";
-    case ScanMode::Lineart:
-        return "Strichzeichnung";
-    }
-    return "";
 }
 
 SaneScanner::~SaneScanner()
@@ -271,23 +226,22 @@ SaneScanner::~SaneScanner()
     close();
 }
 
-bool SaneScanner::open(const std::string& deviceName, std::string& error)
+ScanStatus SaneScanner::open(const std::string& deviceName)
 {
     close();
-    if (!saneStartup(error))
-        return false;
+    ScanStatus started = saneStartup();
+    if (!started.ok())
+        return started;
     SANE_Handle h = nullptr;
     const SANE_Status status = sane_open(deviceName.c_str(), &h);
-    if (status != SANE_STATUS_GOOD || !h) {
-        error = "Der Scanner „" + deviceName + "“ lässt sich nicht öffnen: " + saneStatusMessage(status);
-        return false;
-    }
+    if (status != SANE_STATUS_GOOD || !h)
+        return {ScanProblem::OpenFailed, int(status), deviceName};
     std::lock_guard lock(g_saneMutex);
     std::lock_guard readLock(m_readMutex);
     m_handle = h;
     m_session = g_session;
     m_name = deviceName;
-    return true;
+    return {};
 }
 
 void SaneScanner::close()
@@ -359,14 +313,12 @@ std::optional<double> SaneScanner::number(int32_t option) const
     return fromWord(d, value[0]);
 }
 
-bool SaneScanner::setNumber(int32_t option, double value, std::string& error)
+ScanStatus SaneScanner::setNumber(int32_t option, double value)
 {
     SANE_Handle h = handleOf(m_handle);
     const SANE_Option_Descriptor* d = option > 0 ? sane_get_option_descriptor(h, option) : nullptr;
-    if (!isNumber(d) || !settable(option) || !std::isfinite(value)) {
-        error = "Der Scanner erlaubt diese Einstellung nicht.";
-        return false;
-    }
+    if (!isNumber(d) || !settable(option) || !std::isfinite(value))
+        return {ScanProblem::OptionRejected};
     SANE_Word w;
     if (d->type == SANE_TYPE_FIXED)
         w = SANE_Word(std::lround(std::clamp(value, -32767.0, 32767.0) * (1 << SANE_FIXED_SCALE_SHIFT)));
@@ -375,11 +327,9 @@ bool SaneScanner::setNumber(int32_t option, double value, std::string& error)
     std::vector<SANE_Word> words(size_t(d->size) / sizeof(SANE_Word), w);
     SANE_Int info = 0;
     const SANE_Status status = sane_control_option(h, option, SANE_ACTION_SET_VALUE, words.data(), &info);
-    if (status != SANE_STATUS_GOOD) {
-        error = saneStatusMessage(status);
-        return false;
-    }
-    return true;
+    if (status != SANE_STATUS_GOOD)
+        return ScanStatus::device(status);
+    return {};
 }
 
 std::optional<std::string> SaneScanner::option(const std::string& name) const
@@ -418,13 +368,11 @@ std::optional<std::string> SaneScanner::option(const std::string& name) const
     }
 }
 
-bool SaneScanner::setOption(const std::string& name, const std::string& value, std::string& error)
+ScanStatus SaneScanner::setOption(const std::string& name, const std::string& value)
 {
     const int32_t o = findOption(name.c_str());
-    if (o <= 0 || !settable(o)) {
-        error = "Der Scanner hat keine Einstellung „" + name + "“.";
-        return false;
-    }
+    if (o <= 0 || !settable(o))
+        return {ScanProblem::NoSuchOption, int(SaneCode::Good), name};
     SANE_Handle h = handleOf(m_handle);
     const SANE_Option_Descriptor* d = sane_get_option_descriptor(h, o);
     SANE_Status status = SANE_STATUS_INVAL;
@@ -439,17 +387,13 @@ bool SaneScanner::setOption(const std::string& name, const std::string& value, s
     case SANE_TYPE_FIXED: {
         char* end = nullptr;
         const double v = std::strtod(value.c_str(), &end);
-        if (value.empty() || *end != '\0') {
-            error = "„" + value + "“ ist keine Zahl.";
-            return false;
-        }
-        return setNumber(o, v, error);
+        if (value.empty() || *end != '\0')
+            return {ScanProblem::NotANumber, int(SaneCode::Good), value};
+        return setNumber(o, v);
     }
     case SANE_TYPE_STRING: {
-        if (d->size <= 0 || value.size() >= size_t(d->size)) {
-            error = "Der Wert für „" + name + "“ ist zu lang.";
-            return false;
-        }
+        if (d->size <= 0 || value.size() >= size_t(d->size))
+            return {ScanProblem::ValueTooLong, int(SaneCode::Good), name};
         std::vector<char> buffer(size_t(d->size), '\0');
         std::memcpy(buffer.data(), value.data(), value.size());
         status = sane_control_option(h, o, SANE_ACTION_SET_VALUE, buffer.data(), nullptr);
@@ -461,11 +405,9 @@ bool SaneScanner::setOption(const std::string& name, const std::string& value, s
     default:
         break;
     }
-    if (status != SANE_STATUS_GOOD) {
-        error = saneStatusMessage(status);
-        return false;
-    }
-    return true;
+    if (status != SANE_STATUS_GOOD)
+        return ScanStatus::device(status);
+    return {};
 }
 
 std::vector<SaneScanner::ModeChoice> SaneScanner::modeChoices() const
@@ -544,28 +486,30 @@ std::optional<ScanMode> SaneScanner::mode() const
     return found;
 }
 
-bool SaneScanner::setDepth(int32_t depth, bool required, std::string& error)
+ScanStatus SaneScanner::setDepth(int32_t depth, bool required)
 {
     const int32_t o = findOption("depth");
     if (depth <= 0 || !settable(o) || !allows(sane_get_option_descriptor(handleOf(m_handle), o), depth)) {
         if (required)
-            error = "Der Scanner kann keine Strichzeichnung scannen.";
-        return !required;
+            return {ScanProblem::NoLineart};
+        return {};
     }
-    return setNumber(o, depth, error);
+    return setNumber(o, depth);
 }
 
-bool SaneScanner::setMode(ScanMode mode, std::string& error)
+ScanStatus SaneScanner::setMode(ScanMode mode)
 {
     for (const ModeChoice& c : modeChoices()) {
         if (c.mode != mode)
             continue;
-        if (!c.saneMode.empty() && !setOption("mode", c.saneMode, error))
-            return false;
-        return setDepth(c.depth, c.depthRequired, error);
+        if (!c.saneMode.empty()) {
+            ScanStatus status = setOption("mode", c.saneMode);
+            if (!status.ok())
+                return status;
+        }
+        return setDepth(c.depth, c.depthRequired);
     }
-    error = std::string("Der Scanner kann nicht in „") + scanModeName(mode) + "“ scannen.";
-    return false;
+    return {ScanProblem::ModeUnavailable, int(SaneCode::Good), {}, mode};
 }
 
 ScanResolutions SaneScanner::resolutions() const
@@ -606,14 +550,12 @@ int32_t SaneScanner::resolution() const
     return v ? int32_t(std::lround(std::clamp(*v, 0.0, 1e6))) : 0;
 }
 
-bool SaneScanner::setResolution(int32_t dpi, std::string& error)
+ScanStatus SaneScanner::setResolution(int32_t dpi)
 {
     const int32_t o = findOption("resolution");
-    if (o <= 0) {
-        error = "Bei diesem Scanner lässt sich die Auflösung nicht einstellen.";
-        return false;
-    }
-    return setNumber(o, dpi, error);
+    if (o <= 0)
+        return {ScanProblem::NoResolution};
+    return setNumber(o, dpi);
 }
 
 namespace {
@@ -654,38 +596,34 @@ ScanArea SaneScanner::maximumArea() const
     return a;
 }
 
-bool SaneScanner::setArea(const ScanArea& area, std::string& error)
+ScanStatus SaneScanner::setArea(const ScanArea& area)
 {
-    if (!(area.right > area.left) || !(area.bottom > area.top)) {
-        error = "Der Scanbereich ist leer: rechts muss größer als links und unten größer als oben sein.";
-        return false;
-    }
+    if (!(area.right > area.left) || !(area.bottom > area.top))
+        return {ScanProblem::EmptyArea};
     const double v[4] = {area.left, area.top, area.right, area.bottom};
-    for (int i = 0; i < 4; ++i)
-        if (!setNumber(findOption(kAreaOptions[i]), v[i], error))
-            return false;
-    return true;
+    for (int i = 0; i < 4; ++i) {
+        ScanStatus status = setNumber(findOption(kAreaOptions[i]), v[i]);
+        if (!status.ok())
+            return status;
+    }
+    return {};
 }
 
-bool SaneScanner::parameters(ScanFrameParameters& p, std::string& error) const
+ScanStatus SaneScanner::parameters(ScanFrameParameters& p) const
 {
-    if (!usable()) {
-        error = "Es ist kein Scanner geöffnet.";
-        return false;
-    }
+    if (!usable())
+        return {ScanProblem::NotOpen};
     SANE_Parameters sp{};
     const SANE_Status status = sane_get_parameters(handleOf(m_handle), &sp);
-    if (status != SANE_STATUS_GOOD) {
-        error = saneStatusMessage(status);
-        return false;
-    }
+    if (status != SANE_STATUS_GOOD)
+        return ScanStatus::device(status);
     p.format = ScanFrameFormat(int32_t(sp.format));
     p.lastFrame = sp.last_frame != SANE_FALSE;
     p.bytesPerLine = sp.bytes_per_line;
     p.pixelsPerLine = sp.pixels_per_line;
     p.lines = sp.lines;
     p.depth = sp.depth;
-    return true;
+    return {};
 }
 
 void SaneScanner::interrupt()
@@ -711,19 +649,19 @@ bool SaneScanner::readFrame(ScanFrame& frame, uint64_t& done, uint64_t& expected
                             const std::set<long>& scanThreadsBefore, const Progress& progress,
                             const std::atomic<bool>& cancel, ScanResult& result)
 {
-    auto fail = [&result](std::string why) {
+    auto fail = [&result](ScanStatus why) {
         result.outcome = ScanOutcome::Failed;
         result.error = std::move(why);
         return false;
     };
     SANE_Handle h = handleOf(m_handle);
-    std::string error;
-    if (!parameters(frame.parameters, error))
-        return fail(error);
+    ScanStatus announced = parameters(frame.parameters);
+    if (!announced.ok())
+        return fail(std::move(announced));
     const ScanFrameParameters& p = frame.parameters;
-    error = checkScanFrameParameters(p);
-    if (!error.empty())
-        return fail(error);
+    announced = checkScanFrameParameters(p);
+    if (!announced.ok())
+        return fail(std::move(announced));
     const uint64_t limit = maxScanFrameBytes(p);
     if (first) {
         const bool threePass = p.format != ScanFrameFormat::Gray && p.format != ScanFrameFormat::Rgb;
@@ -764,9 +702,9 @@ bool SaneScanner::readFrame(ScanFrame& frame, uint64_t& done, uint64_t& expected
             if (status == SANE_STATUS_EOF)
                 return true;
             if (status != SANE_STATUS_GOOD)
-                return fail(saneStatusMessage(status));
+                return fail(ScanStatus::device(status));
             if (length < 0 || length > kChunk)
-                return fail("Der Scanner hat eine ungültige Datenmenge gemeldet.");
+                return fail({ScanProblem::BadDataSize});
             if (length == 0) {
                 // Nothing yet; do not spin while the device is busy.
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -778,13 +716,13 @@ bool SaneScanner::readFrame(ScanFrame& frame, uint64_t& done, uint64_t& expected
             frame.data.insert(frame.data.end(), chunk.begin(), chunk.begin() + ptrdiff_t(take));
             surplus += uint64_t(length) - take;
             if (surplus > limit)
-                return fail("Der Scanner liefert weit mehr Daten als angekündigt.");
+                return fail({ScanProblem::TooMuchData});
             done += uint64_t(length);
             if (progress)
                 progress(std::min(done, expected ? expected : done), expected);
         }
     } catch (const std::bad_alloc&) {
-        return fail(saneStatusMessage(SANE_STATUS_NO_MEM));
+        return fail(ScanStatus::device(SANE_STATUS_NO_MEM));
     }
 }
 
@@ -792,7 +730,7 @@ ScanResult SaneScanner::scan(const Progress& progress, const std::atomic<bool>& 
 {
     ScanResult result;
     if (!usable()) {
-        result.error = "Es ist kein Scanner geöffnet.";
+        result.error = {ScanProblem::NotOpen};
         return result;
     }
     SANE_Handle h = handleOf(m_handle);
@@ -807,7 +745,7 @@ ScanResult SaneScanner::scan(const Progress& progress, const std::atomic<bool>& 
             break;
         }
         if (frames.size() == 3) {
-            result.error = "Der Scanner hat mehr Teilbilder geliefert als erwartet.";
+            result.error = {ScanProblem::TooManyFrames};
             break;
         }
         const SANE_Status status = sane_start(h);
@@ -816,7 +754,7 @@ ScanResult SaneScanner::scan(const Progress& progress, const std::atomic<bool>& 
             break;
         }
         if (status != SANE_STATUS_GOOD) {
-            result.error = saneStatusMessage(status);
+            result.error = ScanStatus::device(status);
             break;
         }
         ScanFrame frame;
@@ -835,7 +773,8 @@ ScanResult SaneScanner::scan(const Progress& progress, const std::atomic<bool>& 
     }
     if (!complete)
         return result;
-    if (!packedDibFromScanFrames(frames, result.packedDib, result.error)) {
+    result.error = packedDibFromScanFrames(frames, result.packedDib);
+    if (!result.error.ok()) {
         result.outcome = ScanOutcome::Failed;
         return result;
     }

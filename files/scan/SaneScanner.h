@@ -9,6 +9,7 @@
 // thread may call while the scanner is open.
 
 #include "files/scan/ScanFrames.h"
+#include "files/scan/ScanStatus.h"
 
 #include <atomic>
 #include <cstdint>
@@ -33,21 +34,13 @@ struct ScanDevice {
 // SANE is started once, on first use, and stays up until saneShutdown(),
 // which closes every device still open. Safe to call repeatedly. Not while a
 // scan runs.
-bool saneStartup(std::string& error);
+ScanStatus saneStartup();
 void saneShutdown();
 bool saneStarted();
 
-// The scanners SANE finds, starting SANE when needed. Empty, with a German
-// message in `error` if given, when SANE cannot be started or asked.
-std::vector<ScanDevice> listScanDevices(std::string* error = nullptr);
-
-// The German text for a SANE status code.
-std::string saneStatusMessage(int status);
-
-enum class ScanMode { Color, Gray, Lineart };
-
-// "Farbe", "Graustufen", "Strichzeichnung"
-const char* scanModeName(ScanMode mode);
+// The scanners SANE finds, starting SANE when needed. Empty, with the reason
+// in `status` if given, when SANE cannot be started or asked.
+std::vector<ScanDevice> listScanDevices(ScanStatus* status = nullptr);
 
 // The resolutions a device takes, in dots per inch: a range with a step, or a
 // list of values in ascending order. Neither when the device has no setting.
@@ -73,7 +66,7 @@ enum class ScanOutcome { Picture, Cancelled, Failed };
 struct ScanResult {
     ScanOutcome outcome = ScanOutcome::Failed;
     std::vector<uint8_t> packedDib; // with Picture
-    std::string error;              // German, with Failed
+    ScanStatus error;               // with Failed
 };
 
 class SaneScanner {
@@ -88,36 +81,36 @@ public:
     SaneScanner& operator=(const SaneScanner&) = delete;
 
     // Opens the device (closing any other first), starting SANE if needed.
-    bool open(const std::string& deviceName, std::string& error);
+    ScanStatus open(const std::string& deviceName);
     void close();
     bool isOpen() const;
     const std::string& deviceName() const { return m_name; }
 
-    // The modes this device offers, in the order Farbe, Graustufen,
-    // Strichzeichnung, and the one set now (if it is one of them).
+    // The modes this device offers, in the order colour, grey, line art,
+    // and the one set now (if it is one of them).
     std::vector<ScanMode> modes() const;
     std::optional<ScanMode> mode() const;
-    bool setMode(ScanMode mode, std::string& error);
+    ScanStatus setMode(ScanMode mode);
 
     ScanResolutions resolutions() const;
     // 0 when the device has no resolution setting.
     int32_t resolution() const;
-    bool setResolution(int32_t dpi, std::string& error);
+    ScanStatus setResolution(int32_t dpi);
 
     // The scan area, where the device lets us choose one in millimetres.
     bool hasArea() const;
     ScanArea maximumArea() const;
     ScanArea area() const;
-    bool setArea(const ScanArea& area, std::string& error);
+    ScanStatus setArea(const ScanArea& area);
 
     // What a scan with the current settings will deliver (the device's
     // estimate; the real values come with the scan).
-    bool parameters(ScanFrameParameters& p, std::string& error) const;
+    ScanStatus parameters(ScanFrameParameters& p) const;
 
     // Any option by its name: strings as they are, switches as "true" or
     // "false", numbers in decimal (fixed-point ones with a fraction).
     std::optional<std::string> option(const std::string& name) const;
-    bool setOption(const std::string& name, const std::string& value, std::string& error);
+    ScanStatus setOption(const std::string& name, const std::string& value);
 
     // Scans every frame of one picture. Ends as Cancelled as soon as `cancel`
     // is true: set it, then call interrupt() to wake a waiting read.
@@ -135,8 +128,8 @@ private:
     std::vector<ModeChoice> modeChoices() const;
     int32_t findOption(const char* name) const;
     std::optional<double> number(int32_t option) const;
-    bool setNumber(int32_t option, double value, std::string& error);
-    bool setDepth(int32_t depth, bool required, std::string& error);
+    ScanStatus setNumber(int32_t option, double value);
+    ScanStatus setDepth(int32_t depth, bool required);
     bool settable(int32_t option) const;
     bool readFrame(ScanFrame& frame, uint64_t& done, uint64_t& expected, bool first,
                    const std::set<long>& scanThreadsBefore, const Progress& progress,

@@ -63,19 +63,19 @@ inline uint8_t sampleAt(const uint8_t* line, int64_t index, int32_t depth, bool 
 
 } // namespace
 
-std::string checkScanFrameParameters(const ScanFrameParameters& p)
+ScanStatus checkScanFrameParameters(const ScanFrameParameters& p)
 {
     if (!knownFormat(p.format))
-        return "Der Scanner liefert ein Bildformat, das Knetix nicht lesen kann.";
+        return {ScanProblem::UnknownFormat};
     if (p.depth != 1 && p.depth != 8 && p.depth != 16)
-        return "Der Scanner liefert eine Farbtiefe, die Knetix nicht lesen kann.";
+        return {ScanProblem::UnknownDepth};
     if (p.pixelsPerLine <= 0 || p.lines == 0 || p.lines < -1)
-        return "Der Scanner meldet ein Bild ohne Breite oder Höhe.";
+        return {ScanProblem::NoSize};
     if (p.pixelsPerLine > kMaxScanSide || p.lines > kMaxScanSide)
-        return "Das gescannte Bild ist zu groß.";
+        return {ScanProblem::TooLarge};
     const int64_t needed = neededBytesPerLine(p);
     if (p.bytesPerLine < needed || p.bytesPerLine > needed + kMaxLinePadding)
-        return "Der Scanner meldet eine Zeilenlänge, die nicht zur Bildbreite passt.";
+        return {ScanProblem::BadLineLength};
     return {};
 }
 
@@ -85,18 +85,15 @@ uint64_t maxScanFrameBytes(const ScanFrameParameters& p)
     return uint64_t(std::max(p.bytesPerLine, 0)) * lines;
 }
 
-bool packedDibFromScanFrames(std::span<const ScanFrame> frames, std::vector<uint8_t>& packedDib,
-                             std::string& error)
+ScanStatus packedDibFromScanFrames(std::span<const ScanFrame> frames, std::vector<uint8_t>& packedDib)
 {
     packedDib.clear();
-    if (frames.empty()) {
-        error = "Der Scanner hat kein Bild geliefert.";
-        return false;
-    }
+    if (frames.empty())
+        return {ScanProblem::NoFrames};
     for (const ScanFrame& f : frames) {
-        error = checkScanFrameParameters(f.parameters);
-        if (!error.empty())
-            return false;
+        ScanStatus status = checkScanFrameParameters(f.parameters);
+        if (!status.ok())
+            return status;
     }
 
     // Which frame feeds blue, green and red, and from which channel of it.
@@ -104,10 +101,8 @@ bool packedDibFromScanFrames(std::span<const ScanFrame> frames, std::vector<uint
     int32_t channel[3] = {};
     const ScanFrameParameters& first = frames[0].parameters;
     if (first.format == ScanFrameFormat::Gray || first.format == ScanFrameFormat::Rgb) {
-        if (frames.size() != 1) {
-            error = "Der Scanner hat mehr Teilbilder geliefert als erwartet.";
-            return false;
-        }
+        if (frames.size() != 1)
+            return {ScanProblem::TooManyFrames};
         for (int i = 0; i < 3; ++i) {
             source[i] = &frames[0];
             channel[i] = first.format == ScanFrameFormat::Rgb ? 2 - i : 0;
@@ -119,38 +114,29 @@ bool packedDibFromScanFrames(std::span<const ScanFrame> frames, std::vector<uint
                              : p.format == ScanFrameFormat::Green ? 1
                              : p.format == ScanFrameFormat::Red   ? 2
                                                                   : -1;
-            if (slot < 0 || source[slot]) {
-                error = "Die Farbauszüge des Scanners passen nicht zusammen.";
-                return false;
-            }
-            if (p.pixelsPerLine != first.pixelsPerLine || p.lines != first.lines || p.depth != first.depth) {
-                error = "Die Farbauszüge des Scanners sind verschieden groß.";
-                return false;
-            }
+            if (slot < 0 || source[slot])
+                return {ScanProblem::MismatchedPasses};
+            if (p.pixelsPerLine != first.pixelsPerLine || p.lines != first.lines || p.depth != first.depth)
+                return {ScanProblem::PassSizesDiffer};
             source[slot] = &f;
         }
-        if (!source[0] || !source[1] || !source[2]) {
-            error = "Der Scanner hat nicht alle drei Farbauszüge geliefert.";
-            return false;
-        }
+        if (!source[0] || !source[1] || !source[2])
+            return {ScanProblem::MissingPasses};
     }
 
     const int32_t width = first.pixelsPerLine;
     int32_t height = kMaxScanSide;
     for (const ScanFrame* f : source)
         height = std::min(height, arrivedLines(*f));
-    if (height <= 0) {
-        error = "Der Scanner hat keine vollständige Bildzeile geliefert.";
-        return false;
-    }
+    if (height <= 0)
+        return {ScanProblem::NoWholeLine};
 
     const uint64_t stride = uint64_t(dibStride24(width));
     try {
         packedDib.assign(size_t(kDibHeaderSize) + stride * uint64_t(height), 0);
     } catch (const std::bad_alloc&) {
         packedDib.clear();
-        error = "Für das gescannte Bild ist nicht genügend Arbeitsspeicher frei.";
-        return false;
+        return {ScanProblem::OutOfMemory};
     }
     writeDibHeader(packedDib.data(), dib24Header(width, height, 0, 0));
 
@@ -167,8 +153,7 @@ bool packedDibFromScanFrames(std::span<const ScanFrame> frames, std::vector<uint
                     sampleAt(line, int64_t(x) * channels + channel[i], depth, setBitIsDark);
         }
     }
-    error.clear();
-    return true;
+    return {};
 }
 
 } // namespace knetix

@@ -4,9 +4,10 @@
 // green, red, each padded to four bytes). Pure: no scanner needed, so every
 // odd thing a backend may send can be tried in a test.
 
+#include "files/scan/ScanStatus.h"
+
 #include <cstdint>
 #include <span>
-#include <string>
 #include <vector>
 
 namespace knetix {
@@ -34,9 +35,8 @@ struct ScanFrame {
 // Largest width and height of a scanned picture we accept.
 constexpr int32_t kMaxScanSide = 30000;
 
-// Empty when a frame with these parameters can be read, otherwise the German
-// reason why not.
-std::string checkScanFrameParameters(const ScanFrameParameters& p);
+// Ok when a frame with these parameters can be read, otherwise why not.
+ScanStatus checkScanFrameParameters(const ScanFrameParameters& p);
 
 // The most bytes a frame with these (checked) parameters can bring: its
 // announced size, or for an unknown height kMaxScanSide lines.
@@ -44,9 +44,8 @@ uint64_t maxScanFrameBytes(const ScanFrameParameters& p);
 
 // One grey or colour frame, or a red, a green and a blue frame in any order.
 // A frame shorter than announced gives the whole lines that arrived; bytes
-// beyond the announced size are ignored. False with a German message for
-// anything that does not make a picture.
-bool packedDibFromScanFrames(std::span<const ScanFrame> frames, std::vector<uint8_t>& packedDib,
-                             std::string& error);
+// beyond the announced size are ignored. Anything that does not make a
+// picture leaves `packedDib` empty and says why.
+ScanStatus packedDibFromScanFrames(std::span<const ScanFrame> frames, std::vector<uint8_t>& packedDib);
 
 } // namespace knetix

@@ -1,10 +1,11 @@
 // Scanning through SANE's virtual test scanners: the device list, the
 // settings, colour, grey, line-art, three-pass and hand scans, cancelling from
-// another thread, and device errors as German messages.
+// another thread, and the statuses of what goes wrong.
 
 #include "container/Dib.h"
 #include "files/scan/SaneScanner.h"
 #include "tests/scan/SaneTestConfig.h"
+#include "tests/scan/ScanAssert.h"
 #include "tests/scan/ScanPicture.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +34,7 @@ private:
     ::testing::AddGlobalTestEnvironment(new SaneEnvironment);
 
 using test::Picture;
+using test::succeeded;
 
 class SaneScannerTest : public ::testing::Test {
 protected:
@@ -40,21 +42,19 @@ protected:
 
     void SetUp() override
     {
-        std::string error;
-        ASSERT_TRUE(m_scanner.open("test:0", error)) << error;
+        ASSERT_TRUE(succeeded(m_scanner.open("test:0")));
         set("read-delay", "false");
         set("read-return-value", "Default");
         set("hand-scanner", "false");
-        ASSERT_TRUE(m_scanner.setMode(ScanMode::Color, error)) << error;
+        ASSERT_TRUE(succeeded(m_scanner.setMode(ScanMode::Color)));
         set("three-pass", "false");
-        ASSERT_TRUE(m_scanner.setResolution(25, error)) << error;
-        ASSERT_TRUE(m_scanner.setArea({0, 0, 20, 20}, error)) << error;
+        ASSERT_TRUE(succeeded(m_scanner.setResolution(25)));
+        ASSERT_TRUE(succeeded(m_scanner.setArea({0, 0, 20, 20})));
     }
 
     void set(const std::string& name, const std::string& value)
     {
-        std::string error;
-        ASSERT_TRUE(m_scanner.setOption(name, value, error)) << name << ": " << error;
+        ASSERT_TRUE(succeeded(m_scanner.setOption(name, value))) << name;
     }
 
     ScanResult scan(std::vector<std::pair<uint64_t, uint64_t>>* progress = nullptr)
@@ -72,10 +72,9 @@ protected:
     Picture scanPicture()
     {
         ScanFrameParameters announced;
-        std::string error;
-        EXPECT_TRUE(m_scanner.parameters(announced, error)) << error;
+        EXPECT_TRUE(succeeded(m_scanner.parameters(announced)));
         ScanResult r = scan();
-        EXPECT_EQ(r.outcome, ScanOutcome::Picture) << r.error;
+        EXPECT_EQ(r.outcome, ScanOutcome::Picture) << scanMessage(r.error);
         Picture p(std::move(r.packedDib));
         EXPECT_EQ(p.width, announced.pixelsPerLine);
         if (announced.lines > 0) {
@@ -87,9 +86,9 @@ protected:
 
 TEST(SaneDevices, TheTestBackendsTwoDevicesAreListed)
 {
-    std::string error = "x";
-    const std::vector<ScanDevice> devices = listScanDevices(&error);
-    EXPECT_TRUE(error.empty()) << error;
+    ScanStatus status{ScanProblem::NotOpen};
+    const std::vector<ScanDevice> devices = listScanDevices(&status);
+    EXPECT_TRUE(succeeded(status));
     ASSERT_EQ(devices.size(), 2u);
     EXPECT_EQ(devices[0].name, "test:0");
     EXPECT_EQ(devices[1].name, "test:1");
@@ -97,36 +96,31 @@ TEST(SaneDevices, TheTestBackendsTwoDevicesAreListed)
     EXPECT_FALSE(devices[0].vendor.empty());
 
     SaneScanner scanner;
-    EXPECT_FALSE(scanner.open("nosuchbackend:7", error));
-    EXPECT_NE(error.find("nosuchbackend:7"), std::string::npos) << error;
+    status = scanner.open("nosuchbackend:7");
+    EXPECT_EQ(status.problem, ScanProblem::OpenFailed);
+    EXPECT_EQ(status.detail, "nosuchbackend:7");
+    EXPECT_NE(status.saneStatus, int(SaneCode::Good));
     EXPECT_FALSE(scanner.isOpen());
-    EXPECT_EQ(scanner.scan({}, std::atomic<bool>{false}).outcome, ScanOutcome::Failed);
-}
-
-TEST(SaneDevices, StatusCodesHaveGermanMessages)
-{
-    EXPECT_EQ(saneStatusMessage(7), "Im Scanner liegt keine Vorlage.");
-    EXPECT_EQ(saneStatusMessage(6), "Papierstau im Scanner.");
-    EXPECT_EQ(saneStatusMessage(3), "Der Scanner ist belegt.");
-    EXPECT_NE(saneStatusMessage(99).find("99"), std::string::npos);
-    for (int status = 1; status <= 13; ++status)
-        EXPECT_EQ(saneStatusMessage(status).find("Status"), std::string::npos) << status;
+    const ScanResult closed = scanner.scan({}, std::atomic<bool>{false});
+    EXPECT_EQ(closed.outcome, ScanOutcome::Failed);
+    EXPECT_EQ(closed.error.problem, ScanProblem::NotOpen);
+    ScanFrameParameters p;
+    EXPECT_EQ(scanner.parameters(p).problem, ScanProblem::NotOpen);
 }
 
 TEST_F(SaneScannerTest, ModesResolutionAndAreaFollowTheDevice)
 {
     // The test device knows only Gray and Color; line art is grey at one bit.
     EXPECT_EQ(m_scanner.modes(), (std::vector<ScanMode>{ScanMode::Color, ScanMode::Gray, ScanMode::Lineart}));
-    std::string error;
-    ASSERT_TRUE(m_scanner.setMode(ScanMode::Lineart, error)) << error;
+    ASSERT_TRUE(succeeded(m_scanner.setMode(ScanMode::Lineart)));
     EXPECT_EQ(m_scanner.mode(), ScanMode::Lineart);
     EXPECT_EQ(m_scanner.option("mode"), "Gray");
     EXPECT_EQ(m_scanner.option("depth"), "1");
-    ASSERT_TRUE(m_scanner.setMode(ScanMode::Gray, error)) << error;
+    ASSERT_TRUE(succeeded(m_scanner.setMode(ScanMode::Gray)));
     EXPECT_EQ(m_scanner.mode(), ScanMode::Gray);
     EXPECT_EQ(m_scanner.option("depth"), "8");
     set("depth", "16");
-    ASSERT_TRUE(m_scanner.setMode(ScanMode::Color, error)) << error;
+    ASSERT_TRUE(succeeded(m_scanner.setMode(ScanMode::Color)));
     EXPECT_EQ(m_scanner.mode(), ScanMode::Color);
     EXPECT_EQ(m_scanner.option("depth"), "8");
 
@@ -135,7 +129,7 @@ TEST_F(SaneScannerTest, ModesResolutionAndAreaFollowTheDevice)
     EXPECT_EQ(r.min, 1);
     EXPECT_EQ(r.max, 1200);
     EXPECT_EQ(m_scanner.resolution(), 25);
-    ASSERT_TRUE(m_scanner.setResolution(300, error)) << error;
+    ASSERT_TRUE(succeeded(m_scanner.setResolution(300)));
     EXPECT_EQ(m_scanner.resolution(), 300);
 
     ASSERT_TRUE(m_scanner.hasArea());
@@ -144,14 +138,18 @@ TEST_F(SaneScannerTest, ModesResolutionAndAreaFollowTheDevice)
     EXPECT_EQ(most.top, 0);
     EXPECT_EQ(most.right, 200);
     EXPECT_EQ(most.bottom, 200);
-    ASSERT_TRUE(m_scanner.setArea({5, 10, 45, 30}, error)) << error;
+    ASSERT_TRUE(succeeded(m_scanner.setArea({5, 10, 45, 30})));
     EXPECT_EQ(m_scanner.area().left, 5);
     EXPECT_EQ(m_scanner.area().bottom, 30);
-    EXPECT_FALSE(m_scanner.setArea({5, 10, 5, 30}, error));
-    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(m_scanner.setArea({5, 10, 5, 30}).problem, ScanProblem::EmptyArea);
+    EXPECT_EQ(m_scanner.area().right, 45); // a refused area changes nothing
 
-    EXPECT_FALSE(m_scanner.setOption("no-such-option", "1", error));
-    EXPECT_FALSE(m_scanner.setOption("resolution", "viel", error));
+    const ScanStatus unknown = m_scanner.setOption("no-such-option", "1");
+    EXPECT_EQ(unknown.problem, ScanProblem::NoSuchOption);
+    EXPECT_EQ(unknown.detail, "no-such-option");
+    const ScanStatus word = m_scanner.setOption("resolution", "viel");
+    EXPECT_EQ(word.problem, ScanProblem::NotANumber);
+    EXPECT_EQ(word.detail, "viel");
 }
 
 TEST_F(SaneScannerTest, ColourGreyAndLineArtScansHaveTheAnnouncedSize)
@@ -159,11 +157,10 @@ TEST_F(SaneScannerTest, ColourGreyAndLineArtScansHaveTheAnnouncedSize)
     set("test-picture", "Solid white");
     std::vector<std::pair<uint64_t, uint64_t>> progress;
     ScanFrameParameters announced;
-    std::string error;
-    ASSERT_TRUE(m_scanner.parameters(announced, error));
+    ASSERT_TRUE(succeeded(m_scanner.parameters(announced)));
     EXPECT_EQ(announced.format, ScanFrameFormat::Rgb);
     const ScanResult colour = scan(&progress);
-    ASSERT_EQ(colour.outcome, ScanOutcome::Picture) << colour.error;
+    ASSERT_EQ(colour.outcome, ScanOutcome::Picture) << scanMessage(colour.error);
     const Picture white(colour.packedDib);
     EXPECT_EQ(white.width, announced.pixelsPerLine);
     EXPECT_EQ(white.height, announced.lines);
@@ -173,18 +170,18 @@ TEST_F(SaneScannerTest, ColourGreyAndLineArtScansHaveTheAnnouncedSize)
     const uint64_t total = uint64_t(announced.bytesPerLine) * uint64_t(announced.lines);
     EXPECT_EQ(progress.back(), std::make_pair(total, total));
 
-    ASSERT_TRUE(m_scanner.setMode(ScanMode::Gray, error));
+    ASSERT_TRUE(succeeded(m_scanner.setMode(ScanMode::Gray)));
     set("test-picture", "Solid black");
     EXPECT_TRUE(scanPicture().all(0));
 
     // The test device sets the bit for black, as line art should.
-    ASSERT_TRUE(m_scanner.setMode(ScanMode::Lineart, error));
+    ASSERT_TRUE(succeeded(m_scanner.setMode(ScanMode::Lineart)));
     EXPECT_TRUE(scanPicture().all(0));
     set("test-picture", "Solid white");
     EXPECT_TRUE(scanPicture().all(255));
 
     // Unused pixels at the end of each line are not part of the picture.
-    ASSERT_TRUE(m_scanner.setMode(ScanMode::Color, error));
+    ASSERT_TRUE(succeeded(m_scanner.setMode(ScanMode::Color)));
     set("ppl-loss", "3");
     EXPECT_TRUE(scanPicture().all(255));
     set("ppl-loss", "0");
@@ -207,12 +204,11 @@ TEST_F(SaneScannerTest, HandScanOfUnknownHeightKeepsTheLinesThatCame)
 {
     set("hand-scanner", "true");
     ScanFrameParameters announced;
-    std::string error;
-    ASSERT_TRUE(m_scanner.parameters(announced, error));
+    ASSERT_TRUE(succeeded(m_scanner.parameters(announced)));
     ASSERT_EQ(announced.lines, -1);
     std::vector<std::pair<uint64_t, uint64_t>> progress;
     const ScanResult r = scan(&progress);
-    ASSERT_EQ(r.outcome, ScanOutcome::Picture) << r.error;
+    ASSERT_EQ(r.outcome, ScanOutcome::Picture) << scanMessage(r.error);
     const Picture p(r.packedDib);
     EXPECT_EQ(p.width, announced.pixelsPerLine);
     EXPECT_GT(p.height, 0);
@@ -223,9 +219,8 @@ TEST_F(SaneScannerTest, HandScanOfUnknownHeightKeepsTheLinesThatCame)
 TEST_F(SaneScannerTest, CancelFromAnotherThreadEndsWithoutAPictureAndFreesTheDevice)
 {
     // Slow enough to take many seconds if the cancel were ignored.
-    std::string error;
-    ASSERT_TRUE(m_scanner.setResolution(300, error));
-    ASSERT_TRUE(m_scanner.setArea({0, 0, 80, 100}, error));
+    ASSERT_TRUE(succeeded(m_scanner.setResolution(300)));
+    ASSERT_TRUE(succeeded(m_scanner.setArea({0, 0, 80, 100})));
     set("read-delay", "true");
     set("read-delay-duration", "100000");
 
@@ -240,29 +235,41 @@ TEST_F(SaneScannerTest, CancelFromAnotherThreadEndsWithoutAPictureAndFreesTheDev
     const ScanResult r = m_scanner.scan([&](uint64_t, uint64_t) { started = true; }, cancel);
     canceller.join();
     EXPECT_EQ(r.outcome, ScanOutcome::Cancelled);
+    EXPECT_TRUE(r.error.ok()); // a cancel is no failure
     EXPECT_TRUE(r.packedDib.empty());
 
     // Cancelled before it begins: no scan at all.
     EXPECT_EQ(m_scanner.scan({}, std::atomic<bool>{true}).outcome, ScanOutcome::Cancelled);
 
     set("read-delay", "false");
-    ASSERT_TRUE(m_scanner.setResolution(25, error));
+    ASSERT_TRUE(succeeded(m_scanner.setResolution(25)));
     scanPicture();
+}
+
+TEST_F(SaneScannerTest, ADeviceErrorEndsTheScanWithItsStatus)
+{
+    set("read-return-value", "SANE_STATUS_JAMMED");
+    const ScanResult r = scan();
+    EXPECT_EQ(r.outcome, ScanOutcome::Failed);
+    EXPECT_EQ(r.error.problem, ScanProblem::Device);
+    EXPECT_EQ(r.error.saneStatus, int(SaneCode::Jammed));
+    EXPECT_TRUE(r.packedDib.empty());
+    set("read-return-value", "Default");
+    scanPicture(); // the device is free again
 }
 
 TEST_F(SaneScannerTest, AnotherDeviceCanBeOpenedBesideAndAfter)
 {
     SaneScanner second;
-    std::string error;
-    ASSERT_TRUE(second.open("test:1", error)) << error;
+    ASSERT_TRUE(succeeded(second.open("test:1")));
     EXPECT_EQ(second.deviceName(), "test:1");
-    ASSERT_TRUE(second.setResolution(25, error));
-    ASSERT_TRUE(second.setArea({0, 0, 10, 10}, error));
+    ASSERT_TRUE(succeeded(second.setResolution(25)));
+    ASSERT_TRUE(succeeded(second.setArea({0, 0, 10, 10})));
     EXPECT_EQ(second.scan({}, std::atomic<bool>{false}).outcome, ScanOutcome::Picture);
     scanPicture();
     second.close();
     EXPECT_FALSE(second.isOpen());
-    ASSERT_TRUE(second.open("test:1", error)) << error;
+    ASSERT_TRUE(succeeded(second.open("test:1")));
 }
 
 } // namespace

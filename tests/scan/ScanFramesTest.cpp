@@ -4,6 +4,7 @@
 
 #include "container/Dib.h"
 #include "files/scan/ScanFrames.h"
+#include "tests/scan/ScanAssert.h"
 #include "tests/scan/ScanPicture.h"
 
 #include <gtest/gtest.h>
@@ -27,19 +28,18 @@ ScanFrame frame(ScanFrameFormat format, int32_t width, int32_t lines, int32_t de
 std::vector<uint8_t> convert(const std::vector<ScanFrame>& frames)
 {
     std::vector<uint8_t> dib;
-    std::string error;
-    EXPECT_TRUE(packedDibFromScanFrames(frames, dib, error)) << error;
-    EXPECT_TRUE(error.empty());
+    EXPECT_TRUE(test::succeeded(packedDibFromScanFrames(frames, dib)));
     return dib;
 }
 
-std::string refusal(const std::vector<ScanFrame>& frames)
+// Why the frames make no picture.
+ScanProblem refusal(const std::vector<ScanFrame>& frames)
 {
     std::vector<uint8_t> dib = {1, 2, 3};
-    std::string error;
-    EXPECT_FALSE(packedDibFromScanFrames(frames, dib, error));
+    const ScanStatus status = packedDibFromScanFrames(frames, dib);
+    EXPECT_FALSE(status.ok());
     EXPECT_TRUE(dib.empty());
-    return error;
+    return status.problem;
 }
 
 TEST(ScanFrames, ColourFrameBecomesBottomUpBgrWithPaddedRows)
@@ -157,44 +157,44 @@ TEST(ScanFrames, UnknownAndShortHeightsTakeTheWholeLinesThatArrived)
     const ScanFrame blue = frame(ScanFrameFormat::Blue, 2, 3, 8, 2, std::vector<uint8_t>(6, 3));
     EXPECT_EQ(Picture(convert({red, green, blue})).height, 2);
 
-    EXPECT_FALSE(refusal({frame(ScanFrameFormat::Gray, 4, 3, 8, 4, {1, 2, 3})}).empty());
-    EXPECT_FALSE(refusal({frame(ScanFrameFormat::Gray, 4, -1, 8, 4, {})}).empty());
+    EXPECT_EQ(refusal({frame(ScanFrameFormat::Gray, 4, 3, 8, 4, {1, 2, 3})}), ScanProblem::NoWholeLine);
+    EXPECT_EQ(refusal({frame(ScanFrameFormat::Gray, 4, -1, 8, 4, {})}), ScanProblem::NoWholeLine);
 }
 
 TEST(ScanFrames, BadParametersAndFrameSetsAreRefused)
 {
     const std::vector<uint8_t> data(64, 0);
-    EXPECT_FALSE(refusal({}).empty());
-    // Line length too short for the width at that depth.
-    EXPECT_FALSE(refusal({frame(ScanFrameFormat::Rgb, 4, 1, 8, 11, data)}).empty());
-    EXPECT_FALSE(refusal({frame(ScanFrameFormat::Gray, 4, 1, 16, 7, data)}).empty());
-    EXPECT_FALSE(refusal({frame(ScanFrameFormat::Gray, 9, 1, 1, 1, data)}).empty());
-    EXPECT_FALSE(refusal({frame(ScanFrameFormat::Gray, 4, 1, 8, -4, data)}).empty());
-    EXPECT_FALSE(refusal({frame(ScanFrameFormat::Gray, 4, 1, 8, 1 << 30, data)}).empty());
+    EXPECT_EQ(refusal({}), ScanProblem::NoFrames);
+    // Line length too short (or absurdly long) for the width at that depth.
+    EXPECT_EQ(refusal({frame(ScanFrameFormat::Rgb, 4, 1, 8, 11, data)}), ScanProblem::BadLineLength);
+    EXPECT_EQ(refusal({frame(ScanFrameFormat::Gray, 4, 1, 16, 7, data)}), ScanProblem::BadLineLength);
+    EXPECT_EQ(refusal({frame(ScanFrameFormat::Gray, 9, 1, 1, 1, data)}), ScanProblem::BadLineLength);
+    EXPECT_EQ(refusal({frame(ScanFrameFormat::Gray, 4, 1, 8, -4, data)}), ScanProblem::BadLineLength);
+    EXPECT_EQ(refusal({frame(ScanFrameFormat::Gray, 4, 1, 8, 1 << 30, data)}), ScanProblem::BadLineLength);
     // Depths, formats and sizes we cannot read.
-    EXPECT_FALSE(refusal({frame(ScanFrameFormat::Gray, 4, 1, 4, 2, data)}).empty());
-    EXPECT_FALSE(refusal({frame(ScanFrameFormat(11), 4, 1, 8, 4, data)}).empty());
-    EXPECT_FALSE(refusal({frame(ScanFrameFormat(-1), 4, 1, 8, 4, data)}).empty());
-    EXPECT_FALSE(refusal({frame(ScanFrameFormat::Gray, 0, 1, 8, 4, data)}).empty());
-    EXPECT_FALSE(refusal({frame(ScanFrameFormat::Gray, 4, 0, 8, 4, data)}).empty());
-    EXPECT_FALSE(refusal({frame(ScanFrameFormat::Gray, 4, -2, 8, 4, data)}).empty());
-    EXPECT_EQ(refusal({frame(ScanFrameFormat::Gray, 30001, 1, 8, 30001, data)}), "Das gescannte Bild ist zu groß.");
-    EXPECT_EQ(refusal({frame(ScanFrameFormat::Gray, 4, 30001, 8, 4, data)}), "Das gescannte Bild ist zu groß.");
+    EXPECT_EQ(refusal({frame(ScanFrameFormat::Gray, 4, 1, 4, 2, data)}), ScanProblem::UnknownDepth);
+    EXPECT_EQ(refusal({frame(ScanFrameFormat(11), 4, 1, 8, 4, data)}), ScanProblem::UnknownFormat);
+    EXPECT_EQ(refusal({frame(ScanFrameFormat(-1), 4, 1, 8, 4, data)}), ScanProblem::UnknownFormat);
+    EXPECT_EQ(refusal({frame(ScanFrameFormat::Gray, 0, 1, 8, 4, data)}), ScanProblem::NoSize);
+    EXPECT_EQ(refusal({frame(ScanFrameFormat::Gray, 4, 0, 8, 4, data)}), ScanProblem::NoSize);
+    EXPECT_EQ(refusal({frame(ScanFrameFormat::Gray, 4, -2, 8, 4, data)}), ScanProblem::NoSize);
+    EXPECT_EQ(refusal({frame(ScanFrameFormat::Gray, 30001, 1, 8, 30001, data)}), ScanProblem::TooLarge);
+    EXPECT_EQ(refusal({frame(ScanFrameFormat::Gray, 4, 30001, 8, 4, data)}), ScanProblem::TooLarge);
 
     // Three-pass frames must agree and each colour come once.
     const auto part = [&](ScanFrameFormat f, int32_t w = 4, int32_t lines = 2, int32_t depth = 8) {
         return frame(f, w, lines, depth, depth == 16 ? w * 2 : w, data);
     };
     const ScanFrame r = part(ScanFrameFormat::Red), g = part(ScanFrameFormat::Green), b = part(ScanFrameFormat::Blue);
-    EXPECT_FALSE(refusal({r, g, part(ScanFrameFormat::Blue, 5)}).empty());
-    EXPECT_FALSE(refusal({r, g, part(ScanFrameFormat::Blue, 4, 3)}).empty());
-    EXPECT_FALSE(refusal({r, g, part(ScanFrameFormat::Blue, 4, 2, 16)}).empty());
-    EXPECT_FALSE(refusal({r, g, r}).empty());
-    EXPECT_FALSE(refusal({r, g}).empty());
-    EXPECT_FALSE(refusal({r, g, b, b}).empty());
-    EXPECT_FALSE(refusal({r, g, part(ScanFrameFormat::Gray)}).empty());
-    EXPECT_FALSE(refusal({part(ScanFrameFormat::Gray), part(ScanFrameFormat::Gray)}).empty());
-    EXPECT_FALSE(refusal({part(ScanFrameFormat::Rgb, 1), r}).empty());
+    EXPECT_EQ(refusal({r, g, part(ScanFrameFormat::Blue, 5)}), ScanProblem::PassSizesDiffer);
+    EXPECT_EQ(refusal({r, g, part(ScanFrameFormat::Blue, 4, 3)}), ScanProblem::PassSizesDiffer);
+    EXPECT_EQ(refusal({r, g, part(ScanFrameFormat::Blue, 4, 2, 16)}), ScanProblem::PassSizesDiffer);
+    EXPECT_EQ(refusal({r, g, r}), ScanProblem::MismatchedPasses);
+    EXPECT_EQ(refusal({r, g}), ScanProblem::MissingPasses);
+    EXPECT_EQ(refusal({r, g, b, b}), ScanProblem::MismatchedPasses);
+    EXPECT_EQ(refusal({r, g, part(ScanFrameFormat::Gray)}), ScanProblem::MismatchedPasses);
+    EXPECT_EQ(refusal({part(ScanFrameFormat::Gray), part(ScanFrameFormat::Gray)}), ScanProblem::TooManyFrames);
+    EXPECT_EQ(refusal({frame(ScanFrameFormat::Rgb, 1, 2, 8, 3, data), r}), ScanProblem::TooManyFrames);
 }
 
 TEST(ScanFrames, RandomInputNeverReadsPastTheData)
@@ -219,14 +219,14 @@ TEST(ScanFrames, RandomInputNeverReadsPastTheData)
                 byte = uint8_t(random());
         }
         std::vector<uint8_t> dib;
-        std::string error;
-        if (packedDibFromScanFrames(frames, dib, error)) {
+        const ScanStatus status = packedDibFromScanFrames(frames, dib);
+        if (status.ok()) {
             ++accepted;
             Bitmap24View view;
             ASSERT_TRUE(parsePackedDib24(dib.data(), dib.size(), view));
             ASSERT_EQ(view.width, frames[0].parameters.pixelsPerLine);
         } else {
-            ASSERT_FALSE(error.empty());
+            ASSERT_TRUE(dib.empty());
         }
     }
     EXPECT_GT(accepted, 0); // the generator also makes valid frames

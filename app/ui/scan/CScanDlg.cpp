@@ -1,6 +1,7 @@
 #include "app/ui/scan/CScanDlg.h"
 
 #include "browser/MessageBox.h"
+#include "resources/ScanMessages.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <string_view>
 
 namespace knetix {
 
@@ -33,9 +35,9 @@ namespace {
 // Progress reaches the dialog at most this often, however fast the device reads.
 constexpr auto kProgressInterval = std::chrono::milliseconds(40);
 
-QString german(const std::string& text)
+QString german(std::string_view text)
 {
-    return QString::fromStdString(text);
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
 } // namespace
@@ -122,17 +124,17 @@ void CScanDlg::deviceChosen()
     m_scanner.close();
     m_mode->clear();
     const int i = m_device->currentIndex();
-    std::string error;
     bool open = false;
     if (i >= 0 && size_t(i) < m_devices.size()) {
-        open = m_scanner.open(m_devices[size_t(i)].name, error);
+        const ScanStatus status = m_scanner.open(m_devices[size_t(i)].name);
+        open = status.ok();
         if (!open)
-            showMessage(this, german(error), MessageKind::Error);
+            showMessage(this, german(scanMessage(status)), MessageKind::Error);
     }
     if (open) {
         const std::optional<ScanMode> current = m_scanner.mode();
         for (ScanMode mode : m_scanner.modes()) {
-            m_mode->addItem(QString::fromUtf8(scanModeName(mode)), int(mode));
+            m_mode->addItem(german(scanModeName(mode)), int(mode));
             if (current == mode)
                 m_mode->setCurrentIndex(m_mode->count() - 1);
         }
@@ -150,9 +152,8 @@ void CScanDlg::modeChosen()
 {
     if (!m_scanner.isOpen() || m_mode->currentIndex() < 0)
         return;
-    std::string error;
     // A refusal shows when the scan starts; a mode may change the resolutions.
-    m_scanner.setMode(ScanMode(m_mode->currentData().toInt()), error);
+    (void)m_scanner.setMode(ScanMode(m_mode->currentData().toInt()));
     showResolutions(chosenResolution());
 }
 
@@ -218,18 +219,16 @@ bool CScanDlg::startScan()
 {
     if (m_scanning || !m_scanner.isOpen())
         return false;
-    std::string error;
-    bool ok = true;
+    ScanStatus status;
     if (m_mode->currentIndex() >= 0)
-        ok = m_scanner.setMode(ScanMode(m_mode->currentData().toInt()), error);
+        status = m_scanner.setMode(ScanMode(m_mode->currentData().toInt()));
     const int32_t dpi = chosenResolution();
-    if (ok && dpi > 0)
-        ok = m_scanner.setResolution(dpi, error);
-    if (ok && m_areaOffered)
-        ok = m_scanner.setArea({m_area[0]->value(), m_area[1]->value(), m_area[2]->value(), m_area[3]->value()},
-                               error);
-    if (!ok) {
-        showMessage(this, german(error), MessageKind::Error);
+    if (status.ok() && dpi > 0)
+        status = m_scanner.setResolution(dpi);
+    if (status.ok() && m_areaOffered)
+        status = m_scanner.setArea({m_area[0]->value(), m_area[1]->value(), m_area[2]->value(), m_area[3]->value()});
+    if (!status.ok()) {
+        showMessage(this, german(scanMessage(status)), MessageKind::Error);
         return false;
     }
 
@@ -314,7 +313,7 @@ void CScanDlg::finishScan()
     case ScanOutcome::Failed:
         m_progress->setValue(0);
         m_status->setText(QStringLiteral("Bereit."));
-        showMessage(this, german(result.error), MessageKind::Error);
+        showMessage(this, german(scanMessage(result.error)), MessageKind::Error);
         break;
     }
     emit scanEnded();

@@ -1,12 +1,13 @@
 #include "app/ui/scan/CScanLibrary.h"
 
 #include "browser/MessageBox.h"
+#include "resources/ScanMessages.h"
 
 #include <QCoreApplication>
 
 namespace knetix {
 
-CScanLibrary::CScanLibrary() : m_lister([](std::string* error) { return listScanDevices(error); }) {}
+CScanLibrary::CScanLibrary() : m_lister([](ScanStatus* status) { return listScanDevices(status); }) {}
 
 CScanLibrary::~CScanLibrary()
 {
@@ -38,12 +39,12 @@ void CScanLibrary::shutdown()
 
 std::vector<ScanDevice> CScanLibrary::devicesOrMessage(QWidget* parent)
 {
-    std::string error;
-    std::vector<ScanDevice> devices = m_lister(&error);
+    ScanStatus status;
+    std::vector<ScanDevice> devices = m_lister(&status);
     if (devices.empty()) {
         QString text = QStringLiteral("Es wurde kein Scanner gefunden.");
-        if (!error.empty())
-            text += QStringLiteral("\n\n") + QString::fromStdString(error);
+        if (!status.ok())
+            text += QStringLiteral("\n\n") + QString::fromStdString(scanMessage(status));
         showMessage(parent, text, MessageKind::Warning);
     }
     return devices;

@@ -33,9 +33,9 @@ public:
 
 class CScanLibrary {
 public:
-    // Lists the scanners; empty with a German reason in `error` when SANE
-    // itself fails (an empty list with no error means: no scanner).
-    using DeviceLister = std::function<std::vector<ScanDevice>(std::string* error)>;
+    // Lists the scanners; empty with the reason in `status` when SANE itself
+    // fails (an empty list with an ok status means: no scanner).
+    using DeviceLister = std::function<std::vector<ScanDevice>(ScanStatus* status)>;
 
     CScanLibrary();
     // shutdown()

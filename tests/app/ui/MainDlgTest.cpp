@@ -574,8 +574,7 @@ private slots:
         // No: the scan dialog; its picture is saved as a BMP and replaces the work.
         m_answers = {0};
         onNextModal<CScanDlg>([](CScanDlg* d) {
-            std::string error;
-            d->scanner().setOption("read-delay", "false", error);
+            (void)d->scanner().setOption("read-delay", "false");
             d->modeBox()->setCurrentIndex(0); // Farbe
             d->resolutionSpin()->setValue(25);
             d->rightBox()->setValue(30);
@@ -610,8 +609,7 @@ private slots:
         stroke({100, 100}, {110, 100});
         m_answers = {0};
         onNextModal<CScanDlg>([](CScanDlg* d) {
-            std::string error;
-            d->scanner().setOption("read-delay", "false", error);
+            (void)d->scanner().setOption("read-delay", "false");
             d->resolutionSpin()->setValue(25);
             d->rightBox()->setValue(20);
             d->bottomBox()->setValue(20);
@@ -769,8 +767,7 @@ private:
     static void scanAndSaveAs(const std::string& name)
     {
         onNextModal<CScanDlg>([name](CScanDlg* d) {
-            std::string error;
-            d->scanner().setOption("read-delay", "false", error);
+            (void)d->scanner().setOption("read-delay", "false");
             d->resolutionSpin()->setValue(25);
             d->rightBox()->setValue(30);
             d->bottomBox()->setValue(20);

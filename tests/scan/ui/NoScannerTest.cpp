@@ -1,5 +1,6 @@
 // Without any scanner: acquire and chooseSource say so in German and show
-// no dialog and post nothing. SANE runs with an empty list of backends.
+// no dialog and post nothing, naming SANE's failure where there is one. SANE
+// runs with an empty list of backends.
 
 #include "app/ui/scan/CScanLibrary.h"
 #include "browser/MessageBox.h"
@@ -49,6 +50,21 @@ private slots:
         QVERIFY(!dialogShown);
         delete watch.data(); // it would wait for a dialog that never comes
         QVERIFY(window.pictures.empty());
+    }
+
+    void saneFailureIsNamedBelowTheMessage()
+    {
+        PictureWindow window;
+        CScanLibrary library;
+        library.setDeviceLister([](ScanStatus* status) {
+            *status = {ScanProblem::DeviceListUnavailable, int(SaneCode::IoError)};
+            return std::vector<ScanDevice>{};
+        });
+        m_messages.clear();
+        library.acquire(&window);
+        QCOMPARE(m_messages, QStringList{QStringLiteral(
+                                 "Es wurde kein Scanner gefunden.\n\nDie Liste der Scanner ist nicht "
+                                 "verfügbar: Fehler bei der Verbindung zum Scanner.")});
     }
 };
 

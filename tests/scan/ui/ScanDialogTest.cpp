@@ -31,9 +31,8 @@ class ScanDialogTest : public QObject {
     // and faultless, at 25 dpi over 20 x 20 mm.
     static void smallFastScan(CScanDlg* d)
     {
-        std::string error;
-        QVERIFY(d->scanner().setOption("read-delay", "false", error));
-        QVERIFY(d->scanner().setOption("read-return-value", "Default", error));
+        QVERIFY(d->scanner().setOption("read-delay", "false").ok());
+        QVERIFY(d->scanner().setOption("read-return-value", "Default").ok());
         d->resolutionSpin()->setValue(25);
         d->rightBox()->setValue(20);
         d->bottomBox()->setValue(20);
@@ -42,9 +41,8 @@ class ScanDialogTest : public QObject {
     // A scan that takes many seconds unless cancelled.
     static void slowScan(CScanDlg* d)
     {
-        std::string error;
-        QVERIFY(d->scanner().setOption("read-delay", "true", error));
-        QVERIFY(d->scanner().setOption("read-delay-duration", "100000", error));
+        QVERIFY(d->scanner().setOption("read-delay", "true").ok());
+        QVERIFY(d->scanner().setOption("read-delay-duration", "100000").ok());
         d->resolutionSpin()->setValue(300);
         QTest::mouseClick(d->scanButton(), Qt::LeftButton);
         QVERIFY(d->scanning());
@@ -113,15 +111,13 @@ private slots:
 
             smallFastScan(d);
             d->modeBox()->setCurrentIndex(0);
-            std::string error;
-            std::string testPicture = "Color pattern";
-            QVERIFY(d->scanner().setOption("test-picture", testPicture, error));
+            QVERIFY(d->scanner().setOption("test-picture", "Color pattern").ok());
             // What the device announces for exactly these settings.
-            QVERIFY(d->scanner().setMode(ScanMode::Color, error));
-            QVERIFY(d->scanner().setResolution(25, error));
-            QVERIFY(d->scanner().setArea({0, 0, 20, 20}, error));
+            QVERIFY(d->scanner().setMode(ScanMode::Color).ok());
+            QVERIFY(d->scanner().setResolution(25).ok());
+            QVERIFY(d->scanner().setArea({0, 0, 20, 20}).ok());
             ScanFrameParameters p;
-            QVERIFY(d->scanner().parameters(p, error));
+            QVERIFY(d->scanner().parameters(p).ok());
             width = p.pixelsPerLine;
             height = p.lines;
             QTest::mouseClick(d->scanButton(), Qt::LeftButton);
@@ -203,13 +199,12 @@ private slots:
         bool stayed = false;
         onNextModal<CScanDlg>([this, &stayed](CScanDlg* d) {
             smallFastScan(d);
-            std::string error;
-            QVERIFY(d->scanner().setOption("read-return-value", "SANE_STATUS_JAMMED", error));
+            QVERIFY(d->scanner().setOption("read-return-value", "SANE_STATUS_JAMMED").ok());
             QVERIFY(d->startScan());
             QVERIFY(waitFor([d] { return !d->scanning(); }));
             QCOMPARE(m_messages, QStringList{QStringLiteral("Papierstau im Scanner.")});
             stayed = d->isVisible();
-            QVERIFY(d->scanner().setOption("read-return-value", "Default", error));
+            QVERIFY(d->scanner().setOption("read-return-value", "Default").ok());
             QVERIFY(d->startScan());
         });
         m_library->acquire(m_window.get());
@@ -221,8 +216,7 @@ private slots:
     {
         onNextModal<CScanDlg>([](CScanDlg* d) {
             smallFastScan(d);
-            std::string error;
-            QVERIFY(d->scanner().setOption("test-picture", "Grid", error));
+            QVERIFY(d->scanner().setOption("test-picture", "Grid").ok());
             d->modeBox()->setCurrentIndex(2);
             QVERIFY(d->startScan());
         });
@@ -270,8 +264,8 @@ private slots:
 
     void deviceThatWillNotOpenIsReported()
     {
-        m_library->setDeviceLister([](std::string* error) {
-            std::vector<ScanDevice> devices = listScanDevices(error);
+        m_library->setDeviceLister([](ScanStatus* status) {
+            std::vector<ScanDevice> devices = listScanDevices(status);
             devices.insert(devices.begin(), ScanDevice{"test:99", "Kaputt", "Gerät", "virtual device"});
             return devices;
         });
