@@ -195,8 +195,13 @@ void KeyList::activate(int32_t r, const ThumbnailDrawer& draw)
     m_state.activeKey = r;
 }
 
-KeyEffect KeyList::run(KeyCommand command, const ThumbnailDrawer& draw)
+KeyEffect KeyList::run(KeyCommand command, const ThumbnailDrawer& draw,
+                       std::vector<std::unique_ptr<CMMask>>* removed)
 {
+    auto drop = [removed](std::unique_ptr<CMMask> mask) {
+        if (removed)
+            removed->push_back(std::move(mask));
+    };
     const int32_t r = m_state.menuKey;
     if (!offers(command, r))
         return KeyEffect::None;
@@ -212,6 +217,7 @@ KeyEffect KeyList::run(KeyCommand command, const ThumbnailDrawer& draw)
             ++a;
         return KeyEffect::None;
     case KeyCommand::Delete:
+        drop(std::move(keys[size_t(r)]));
         keys.erase(keys.begin() + r);
         if (a >= r)
             a = std::max(a - 1, 0);
@@ -232,13 +238,52 @@ KeyEffect KeyList::run(KeyCommand command, const ThumbnailDrawer& draw)
         return KeyEffect::None;
     }
     case KeyCommand::CopyToWindow:
-        keys[size_t(a)] = copyOf(*keys[size_t(r)]);
+        drop(std::exchange(keys[size_t(a)], copyOf(*keys[size_t(r)])));
         return KeyEffect::ShowActive;
     case KeyCommand::CopyToFilmstrip:
-        keys[size_t(r)] = copyOf(*keys[size_t(a)]);
+        drop(std::exchange(keys[size_t(r)], copyOf(*keys[size_t(a)])));
         return KeyEffect::None;
     }
     return KeyEffect::None;
+}
+
+KeyArrangement KeyList::arrangement() const
+{
+    KeyArrangement out;
+    out.order.reserve(m_state.keys.size());
+    for (const auto& key : m_state.keys)
+        out.order.push_back(key.get());
+    out.activeKey = m_state.activeKey;
+    out.firstVisible = m_state.firstVisible;
+    out.menuKey = m_state.menuKey;
+    out.playback = m_state.playback;
+    return out;
+}
+
+void KeyList::rearrange(const KeyArrangement& arrangement, std::vector<std::unique_ptr<CMMask>>& parked)
+{
+    std::vector<std::unique_ptr<CMMask>> pool = std::move(m_state.keys);
+    for (auto& mask : parked)
+        pool.push_back(std::move(mask));
+    parked.clear();
+    std::vector<std::unique_ptr<CMMask>> keys;
+    keys.reserve(arrangement.order.size());
+    for (const CMMask* wanted : arrangement.order) {
+        const auto it = std::find_if(pool.begin(), pool.end(), [wanted](const auto& m) { return m.get() == wanted; });
+        if (it != pool.end())
+            keys.push_back(std::move(*it));
+    }
+    for (auto& mask : pool)
+        if (mask)
+            parked.push_back(std::move(mask));
+    m_state.keys = std::move(keys);
+    m_state.activeKey = arrangement.activeKey;
+    m_state.firstVisible = arrangement.firstVisible;
+    m_state.menuKey = arrangement.menuKey;
+    m_state.playback = arrangement.playback;
+    settleStrayIndices(m_state);
+    if (m_state.activeKey < 0 || m_state.activeKey >= count())
+        m_state.activeKey = std::max(count() - 1, 0);
 }
 
 bool KeyList::scrollForward()

@@ -75,6 +75,17 @@ struct KeyListState {
 // key 1); values inside stay as they are.
 void settleStrayIndices(KeyListState& state);
 
+// Where every key stands, without the keys' contents: what undoing a Key
+// command puts back. The masks are named by address; they are moved, never
+// copied.
+struct KeyArrangement {
+    std::vector<const CMMask*> order;
+    int32_t activeKey = 0;
+    int32_t firstVisible = 0;
+    int32_t menuKey = 0;
+    PlaybackState playback;
+};
+
 // What the canvas has to do after a Key command.
 enum class KeyEffect {
     None,       // only the strip changed
@@ -128,8 +139,16 @@ public:
     // Whether the menu opened on key r offers the command.
     bool offers(KeyCommand command, int32_t r) const;
     // Runs an offered command on the menu key. Throws std::bad_alloc when a copy
-    // cannot be made; then nothing has changed.
-    KeyEffect run(KeyCommand command, const ThumbnailDrawer& draw);
+    // cannot be made; then nothing has changed. Keys the command takes out of
+    // the list (deleted or overwritten) go to `removed` when given.
+    KeyEffect run(KeyCommand command, const ThumbnailDrawer& draw,
+                  std::vector<std::unique_ptr<CMMask>>* removed = nullptr);
+
+    KeyArrangement arrangement() const;
+    // Puts the keys into the arrangement's order, taking each mask from the
+    // list or from `parked`; masks the order does not name go to `parked`.
+    // Every mask named must be in one of the two.
+    void rearrange(const KeyArrangement& arrangement, std::vector<std::unique_ptr<CMMask>>& parked);
 
     // The panel's scroll buttons; false when already at the end.
     bool scrollForward();
