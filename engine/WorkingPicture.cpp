@@ -22,6 +22,11 @@ const uint8_t* WorkingPicture::displayedBits() const
     return m_block.empty() ? nullptr : m_block.data() + kDibHeaderSize;
 }
 
+uint8_t* WorkingPicture::editableDisplayedBits()
+{
+    return m_block.empty() ? nullptr : m_block.data() + kDibHeaderSize;
+}
+
 Bitmap24View WorkingPicture::displayedView() const
 {
     if (!hasPicture())
@@ -173,10 +178,10 @@ bool WorkingPicture::fieldMatches() const
     return m_field && hasPicture() && int64_t(m_fieldCount) == int64_t(width()) * height();
 }
 
-void WorkingPicture::notifyRendered()
+void WorkingPicture::notifyRendered(const Rect& area)
 {
     if (m_notify && m_listener)
-        m_listener();
+        m_listener(area);
 }
 
 void WorkingPicture::fullRender(int32_t scale, RenderMode mode)
@@ -187,7 +192,7 @@ void WorkingPicture::fullRender(int32_t scale, RenderMode mode)
             return;
         renderAll(buffers(), m_field, scale, mode);
     }
-    notifyRendered();
+    notifyRendered({0, 0, width(), height()});
 }
 
 void WorkingPicture::squareRender(int32_t X, int32_t Y, int32_t radius)
@@ -195,9 +200,14 @@ void WorkingPicture::squareRender(int32_t X, int32_t Y, int32_t radius)
     if (!fieldMatches())
         return;
     const int64_t limit = CMTool::kMaxCoordinate;
-    renderSquare(buffers(), m_field, int32_t(clampTo(int64_t(X) - m_rect.left, -limit, limit)),
-                 int32_t(clampTo(int64_t(Y) - m_rect.top, -limit, limit)), radius);
-    notifyRendered();
+    const int32_t x = int32_t(clampTo(int64_t(X) - m_rect.left, -limit, limit));
+    const int32_t y = int32_t(clampTo(int64_t(Y) - m_rect.top, -limit, limit));
+    renderSquare(buffers(), m_field, x, y, radius);
+    // The square renderSquare covers, within the picture.
+    const int64_t r = radius;
+    const Rect area{int32_t(clampTo(x - r, 0, width())), int32_t(clampTo(y - r - 1, 0, height())),
+                    int32_t(clampTo(x + r, 0, width())), int32_t(clampTo(y + r - 1, 0, height()))};
+    notifyRendered(area);
 }
 
 void WorkingPicture::drawThumbnail(ThumbnailBitmap& thumbnail, int32_t width, int32_t height) const

@@ -50,6 +50,9 @@ public:
     // Header and displayed bits in one block (empty without a picture).
     const std::vector<uint8_t>& pictureBlock() const { return m_block; }
     const uint8_t* displayedBits() const;
+    // The same bits for putting back pixels kept earlier (undo); stride()
+    // bytes per row, bottom row first. Take lock() while writing.
+    uint8_t* editableDisplayedBits();
     // The displayed picture by the working picture's own geometry and the
     // header's resolution; an invalid view without a picture. Fields of a
     // stored header that a 24-bit picture does not need (image size, colours
@@ -89,9 +92,11 @@ public:
     // picture the thumbnail is made but left black.
     void drawThumbnail(ThumbnailBitmap& thumbnail, int32_t width, int32_t height) const;
 
-    // Called after every render while notification is on (the filmstrip marks
-    // its active key's thumbnail stale). Runs outside the lock.
-    void setRenderListener(std::function<void()> listener) { m_listener = std::move(listener); }
+    // Called after every render while notification is on, with the area
+    // rendered (picture coordinates): the filmstrip marks its active key's
+    // thumbnail stale, the canvas repaints. Runs outside the lock.
+    using RenderListener = std::function<void(const Rect& area)>;
+    void setRenderListener(RenderListener listener) { m_listener = std::move(listener); }
     void setNotify(bool notify) { m_notify = notify; }
     bool notify() const { return m_notify; }
 
@@ -103,7 +108,7 @@ private:
     void adopt(const std::string& path, const Rect& rect, std::vector<uint8_t> block,
                std::vector<uint8_t> source, int32_t stride);
     bool fieldMatches() const;
-    void notifyRendered();
+    void notifyRendered(const Rect& area);
     template <class SourceRow>
     LoadResult fit(const std::string& path, int32_t w, int32_t h, int32_t pixelsPerMetre,
                    SourceRow sourceRow);
@@ -119,9 +124,22 @@ private:
     OffsetCell* m_field = nullptr;
     int32_t m_fieldCount = 0;
 
-    std::function<void()> m_listener;
+    RenderListener m_listener;
     bool m_notify = true;
     mutable std::mutex m_lock;
+};
+
+// A working picture held still for reading (painting, printing) while this
+// lives.
+class LockedPicture {
+public:
+    explicit LockedPicture(const WorkingPicture& picture) : m_guard(picture.lock()), m_picture(picture) {}
+    const WorkingPicture& operator*() const { return m_picture; }
+    const WorkingPicture* operator->() const { return &m_picture; }
+
+private:
+    std::lock_guard<std::mutex> m_guard;
+    const WorkingPicture& m_picture;
 };
 
 } // namespace knetix

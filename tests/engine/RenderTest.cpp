@@ -205,7 +205,7 @@ TEST(RenderTest, SquareRenderMatchesAFullRenderAfterEveryStroke)
     WorkingPicture& wp = l.picture;
     wp.fullRender(64, RenderMode::Smooth); // column 0 and row 0 take their clamped look
     int notified = 0;
-    wp.setRenderListener([&] { ++notified; });
+    wp.setRenderListener([&](const Rect&) { ++notified; });
     for (auto [X, Y] : {std::pair{60, 45}, {64, 47}, {3, 88}, {118, 2}, {119, 89}, {-5, 40}}) {
         applyStroke(l.field.data(), l.field.count(), wp.pictureRect(), tool, patch, X, Y);
         wp.squareRender(X, Y, tool.radius());
