@@ -292,6 +292,14 @@ void BatchRunner::execute(const std::string& command, const std::string& argumen
             failOnKey(BatchProblem::NoKeyMenu, args[1], args[0]);
         if (!doc.runKeyCommand(*key))
             failOnKey(BatchProblem::KeyCommandNotOffered, args[1], args[0]);
+    } else if (command == "undo" || command == "redo") {
+        if (args.size() > 1)
+            fail(BatchProblem::Usage);
+        const int32_t n = args.empty() ? 1 : number(args[0], 1, kMaxTicks);
+        // Steps beyond the history's ends do nothing, as the menu's would.
+        for (int32_t i = 0; i < n; ++i)
+            if (!(command == "undo" ? doc.undo() : doc.redo()))
+                break;
     } else if (command == "scroll") {
         expectCount(args, 1);
         if (args[0] == "forward")

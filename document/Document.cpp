@@ -1,5 +1,6 @@
 #include "document/Document.h"
 
+#include "document/EditCommands.h"
 #include "engine/Blend.h"
 #include "engine/FullSizeRenderer.h"
 #include "container/Dib.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <new>
+#include <utility>
 
 namespace knetix {
 
@@ -25,11 +27,218 @@ int32_t sliderPosition(int32_t value)
 Document::Document(int32_t clientWidth, int32_t clientHeight) : m_picture(clientWidth, clientHeight)
 {
     // A render changes what the active key looks like.
-    m_picture.setRenderListener([this] {
-        m_keys.markActiveStale();
-        if (m_staleListener)
-            m_staleListener();
+    m_picture.setRenderListener([this](const Rect& area) { pictureRendered(area); });
+}
+
+// ---- observers ----
+
+template <class Call>
+void Document::notify(Call call)
+{
+    for (DocumentObserver* observer : m_observers)
+        call(*observer);
+}
+
+void Document::addObserver(DocumentObserver* observer)
+{
+    stopPlayback(); // the worker reads the list
+    if (observer && std::find(m_observers.begin(), m_observers.end(), observer) == m_observers.end())
+        m_observers.push_back(observer);
+}
+
+void Document::removeObserver(DocumentObserver* observer)
+{
+    stopPlayback();
+    std::erase(m_observers, observer);
+}
+
+void Document::pictureRendered(const Rect& area)
+{
+    m_keys.markActiveStale();
+    const Rect& at = m_picture.pictureRect();
+    const Rect client{area.left + at.left, area.top + at.top, area.right + at.left, area.bottom + at.top};
+    const int32_t active = m_keys.activeKey();
+    notify([&](DocumentObserver& o) {
+        o.pictureChanged(client);
+        o.thumbnailStale(active);
     });
+}
+
+void Document::workReplaced()
+{
+    notify([](DocumentObserver& o) { o.workReplaced(); });
+}
+
+void Document::setModifiedFlag(bool modified)
+{
+    if (modified == m_modified)
+        return;
+    m_modified = modified;
+    notify([&](DocumentObserver& o) { o.modifiedChanged(modified); });
+}
+
+void Document::setModified(bool modified)
+{
+    if (modified)
+        m_history.forgetSaved();
+    else
+        m_history.markSaved();
+    setModifiedFlag(modified);
+}
+
+void Document::refreshThumbnails()
+{
+    std::lock_guard guard(m_picture.lock());
+    m_keys.refreshStaleThumbnails(thumbnailDrawer());
+}
+
+// ---- modes ----
+
+void Document::setMode(DocumentMode mode)
+{
+    const DocumentMode from = m_mode;
+    if (mode == from)
+        return;
+    switch (from) {
+    case DocumentMode::Playing:
+        m_worker.stop(); // the worker reads the mode until it has left
+        m_mode = DocumentMode::Idle;
+        m_picture.setNotify(true);
+        showActiveKey();
+        break;
+    case DocumentMode::Stroking:
+        m_mode = DocumentMode::Idle;
+        endStroke();
+        break;
+    case DocumentMode::Idle:
+    case DocumentMode::Exporting:
+        break;
+    }
+    m_mode = mode;
+    notify([&](DocumentObserver& o) { o.modeChanged(from, mode); });
+}
+
+// ---- the history ----
+
+EditTarget Document::editTarget()
+{
+    return EditTarget{m_picture, m_keys, m_deformation, m_shownBeforeSlider};
+}
+
+void Document::reportEdit(const EditTarget& target)
+{
+    if (!target.restored.isEmpty())
+        pictureRendered(target.restored);
+    if (target.keysChanged)
+        notify([](DocumentObserver& o) { o.keysChanged(); });
+    if (target.slidersChanged)
+        notify([](DocumentObserver& o) { o.slidersChanged(); });
+}
+
+void Document::historyChanged()
+{
+    setModifiedFlag(!m_history.atSaved());
+    notify([](DocumentObserver& o) { o.historyChanged(); });
+}
+
+Transaction& Document::step()
+{
+    if (!m_step)
+        m_step = std::make_unique<Transaction>();
+    return *m_step;
+}
+
+void Document::keepStrokeArea(int32_t X, int32_t Y)
+{
+    if (!m_strokeCells) {
+        m_strokeCells.emplace(activeFieldGrid(m_picture, m_keys));
+        m_strokePixels.emplace(displayedGrid(m_picture));
+    }
+    // The squares a stroke point writes and renders, with a margin.
+    const Rect& at = m_picture.pictureRect();
+    const int64_t x = int64_t(X) - at.left, y = int64_t(Y) - at.top, r = m_tool->radius();
+    m_strokeCells->keep(x - r, y - r, x + r + 1, y + r + 1);
+    m_strokePixels->keep(x - r - 1, y - r - 2, x + r + 1, y + r + 1);
+}
+
+void Document::closeStep()
+{
+    if (m_strokeCells) {
+        AreaChange cells = m_strokeCells->finish();
+        AreaChange pixels = m_strokePixels->finish();
+        m_strokeCells.reset();
+        m_strokePixels.reset();
+        if (!cells.empty() || !pixels.empty())
+            step().add(std::make_unique<StrokeCmd>(std::move(cells), std::move(pixels)));
+    }
+    const bool touched = std::exchange(m_stepTouched, false);
+    if (m_step && !m_step->empty()) {
+        m_history.commit(std::move(m_step));
+        historyChanged();
+    } else if (touched) {
+        // A stroke on the picture that changed nothing still marks the work,
+        // as it always did; undo or redo back to the saved step clears it.
+        setModifiedFlag(true);
+    }
+    m_step.reset();
+}
+
+void Document::discardUnbakedDeformation()
+{
+    if (m_deformation == kSliderMax)
+        return;
+    m_deformation = kSliderMax;
+    if (m_shownBeforeSlider.empty()) {
+        m_picture.fullRender(kSliderMax, RenderMode::Smooth);
+    } else {
+        restoreDisplayed(m_picture, m_shownBeforeSlider);
+        m_shownBeforeSlider.clear();
+        pictureRendered({0, 0, m_picture.width(), m_picture.height()});
+    }
+    notify([](DocumentObserver& o) { o.slidersChanged(); });
+}
+
+bool Document::canUndo() const
+{
+    return m_mode != DocumentMode::Exporting && (m_history.canUndo() || (m_step && !m_step->empty()) ||
+                                                 (m_strokeCells && m_buttonHeld));
+}
+
+bool Document::canRedo() const
+{
+    return m_mode != DocumentMode::Exporting && m_history.canRedo() && !(m_step && !m_step->empty());
+}
+
+bool Document::undo()
+{
+    if (m_mode == DocumentMode::Exporting)
+        return false;
+    stopPlayback();
+    closeStep(); // a stroke still held becomes a step of its own
+    if (!m_history.canUndo())
+        return false;
+    discardUnbakedDeformation();
+    EditTarget target = editTarget();
+    m_history.undo(target);
+    reportEdit(target);
+    historyChanged();
+    return true;
+}
+
+bool Document::redo()
+{
+    if (m_mode == DocumentMode::Exporting)
+        return false;
+    stopPlayback();
+    closeStep();
+    if (!m_history.canRedo())
+        return false;
+    discardUnbakedDeformation();
+    EditTarget target = editTarget();
+    m_history.redo(target);
+    reportEdit(target);
+    historyChanged();
+    return true;
 }
 
 ThumbnailDrawer Document::thumbnailDrawer()
@@ -46,6 +255,18 @@ void Document::setToolSettings(std::string name, int32_t divisor)
 }
 
 // ---- pictures and projects ----
+
+void Document::newHistory()
+{
+    m_step.reset();
+    m_strokeCells.reset();
+    m_strokePixels.reset();
+    m_stepTouched = false;
+    m_shownBeforeSlider.clear();
+    m_history.clear();
+    historyChanged();
+    workReplaced();
+}
 
 Outcome Document::openPicture(const std::string& path)
 {
@@ -64,13 +285,13 @@ Outcome Document::openPicture(const std::string& path)
 
 Outcome Document::loadPicture(const std::string& path, const WA& container)
 {
-    stopPlayback();
+    setMode(DocumentMode::Idle);
     return pictureLoaded(m_picture.loadFromContainer(path, container), path, RadiusFrom::SmallerSide);
 }
 
 Outcome Document::adoptScan(const std::string& path, std::span<const uint8_t> packedDib)
 {
-    stopPlayback();
+    setMode(DocumentMode::Idle);
     const std::vector<uint8_t> file = bmpFileFromPackedDib(packedDib);
     if (file.empty())
         return Outcome::failure(DocumentProblem::CannotSave, path);
@@ -100,9 +321,10 @@ Outcome Document::pictureLoaded(LoadResult result, const std::string& path, Radi
         m_picture.setField(nullptr, 0);
         m_picture.clear();
         m_keys.replace(KeyListState{});
+        newHistory();
         return Outcome::failure(DocumentProblem::NoMemory);
     }
-    m_modified = false;
+    newHistory();
     return Outcome::success();
 }
 
@@ -121,7 +343,7 @@ void Document::adoptLoadedPicture(RadiusFrom radius)
 
 Outcome Document::openProject(const std::string& path)
 {
-    stopPlayback();
+    setMode(DocumentMode::Idle);
     std::vector<uint8_t> bytes;
     if (const int error = readWholeFile(path, bytes); error != 0)
         return Outcome::failure(DocumentStatus::fileError(error, path, false));
@@ -130,7 +352,7 @@ Outcome Document::openProject(const std::string& path)
 
 Outcome Document::openProjectData(std::span<const uint8_t> data, const std::string& path)
 {
-    stopPlayback();
+    setMode(DocumentMode::Idle);
     Project project;
     try {
         project = decodeProject(data, projectFolder(path));
@@ -175,13 +397,14 @@ Outcome Document::openProjectData(std::span<const uint8_t> data, const std::stri
     // A Deformation position left from the previous work must not be baked
     // into the keys just read at the next stroke.
     m_deformation = kSliderMax;
-    m_modified = false;
+    newHistory();
     return Outcome::success(warning);
 }
 
 Outcome Document::saveProject(const std::string& path)
 {
     stopPlayback();
+    closeStep();
     // The canvas shows the active key, the only one whose thumbnail goes stale.
     m_keys.refreshStaleThumbnails(thumbnailDrawer());
     std::vector<uint8_t> bytes;
@@ -192,7 +415,8 @@ Outcome Document::saveProject(const std::string& path)
     }
     if (const int error = writeFileAtomically(path, bytes); error != 0)
         return Outcome::failure(DocumentStatus::fileError(error, path, true));
-    m_modified = false;
+    m_history.markSaved();
+    setModifiedFlag(false);
     return Outcome::success();
 }
 
@@ -238,7 +462,11 @@ Outcome Document::exportMovie(const std::string& path, const MovieSettings& sett
 {
     if (!m_picture.hasPicture() || m_keys.count() == 0)
         return Outcome::failure(DocumentProblem::NoPicture);
-    stopPlayback();
+    setMode(DocumentMode::Exporting);
+    struct BackToIdle {
+        Document& document;
+        ~BackToIdle() { document.setMode(DocumentMode::Idle); }
+    } backToIdle{*this};
     FullSizeRenderer renderer;
     if (size == OutputSize::Own) {
         if (Outcome read = readOwnSize(renderer); !read)
@@ -332,6 +560,10 @@ void Document::selectTool(ToolKind kind)
     m_power = m_tool->value();
     m_toolBitmapId = knetix::toolBitmapId(kind, m_divisor);
     m_toolName = knetix::toolName(kind);
+    notify([](DocumentObserver& o) {
+        o.toolChanged();
+        o.slidersChanged();
+    });
 }
 
 void Document::selectSize(int32_t divisor)
@@ -340,6 +572,7 @@ void Document::selectSize(int32_t divisor)
         return;
     m_divisor = divisor;
     refreshToolButtons();
+    notify([](DocumentObserver& o) { o.toolChanged(); });
 }
 
 void Document::refreshToolButtons()
@@ -355,8 +588,11 @@ void Document::setPower(int32_t value)
     value = sliderPosition(value);
     if (!m_tool)
         return;
+    const bool changed = value != m_power;
     m_power = value;
     m_tool->setValue(value);
+    if (changed)
+        notify([](DocumentObserver& o) { o.slidersChanged(); });
 }
 
 void Document::setDeformation(int32_t scale)
@@ -366,26 +602,36 @@ void Document::setDeformation(int32_t scale)
     scale = sliderPosition(scale);
     if (scale == m_deformation)
         return;
+    // Until a step bakes it, the position can be taken back: undo puts the
+    // picture back as it was shown before the slider left 64.
+    if (m_deformation == kSliderMax)
+        m_shownBeforeSlider = copyDisplayed(m_picture);
     m_deformation = scale;
     m_picture.fullRender(scale, RenderMode::Smooth);
+    if (scale == kSliderMax)
+        m_shownBeforeSlider.clear();
+    notify([](DocumentObserver& o) { o.slidersChanged(); });
 }
 
 void Document::setSpeed(int32_t speed)
 {
-    m_speed = sliderPosition(speed);
+    speed = sliderPosition(speed);
+    if (m_speed.exchange(speed) != speed)
+        notify([](DocumentObserver& o) { o.slidersChanged(); });
 }
 
 void Document::prepareForEditing(bool apply)
 {
     stopPlayback();
     if (!apply) {
-        m_speed = kSliderMax;
+        setSpeed(kSliderMax);
         return;
     }
     if (m_deformation != kSliderMax) {
-        scaleField(m_picture.field(), m_picture.fieldCount(), m_deformation);
-        m_picture.fullRender(kSliderMax, RenderMode::Smooth);
-        m_modified = true;
+        EditTarget target = editTarget();
+        step().add(BakeDeformationCmd::bake(target));
+        reportEdit(target);
+        setModifiedFlag(true);
     }
     m_deformation = kSliderMax;
 }
@@ -396,6 +642,8 @@ void Document::press(int32_t x, int32_t y)
 {
     if (!m_tool)
         return;
+    stopPlayback();
+    closeStep(); // a second press without a release starts a new step
     prepareForEditing(true);
     m_buttonHeld = true;
     m_mouseX = x;
@@ -403,6 +651,7 @@ void Document::press(int32_t x, int32_t y)
     const Rect& rect = m_picture.pictureRect();
     m_tool->recordPoint(x - rect.left, y - rect.top, rect.width(), rect.height());
     m_timerActive = m_tool->repeatsWhileHeld();
+    setMode(DocumentMode::Stroking);
 }
 
 void Document::move(int32_t x, int32_t y)
@@ -421,20 +670,34 @@ void Document::tick()
 
 void Document::release()
 {
+    if (m_mode == DocumentMode::Stroking)
+        setMode(DocumentMode::Idle);
+    else
+        endStroke();
+}
+
+void Document::endStroke()
+{
     m_timerActive = false;
     if (m_buttonHeld) {
         m_buttonHeld = false;
         if (m_tool)
             m_tool->reset();
     }
+    closeStep();
 }
 
 void Document::strokeAt(int32_t x, int32_t y)
 {
+    if (m_picture.hasPicture() && m_picture.field() &&
+        int64_t(m_picture.fieldCount()) == int64_t(m_keys.pictureWidth()) * m_keys.pictureHeight())
+        keepStrokeArea(x, y);
     applyStroke(m_picture.field(), m_picture.fieldCount(), m_picture.pictureRect(), *m_tool, m_patch, x, y);
     m_picture.squareRender(x, y, m_tool->radius());
-    if (m_picture.hasPicture())
-        m_modified = true;
+    if (m_picture.hasPicture()) {
+        m_stepTouched = true;
+        setModifiedFlag(true);
+    }
 }
 
 // ---- keys ----
@@ -442,6 +705,7 @@ void Document::strokeAt(int32_t x, int32_t y)
 bool Document::openKeyMenu(int32_t key)
 {
     stopPlayback();
+    m_menuKeyBeforeMenu = m_keys.menuKey();
     return m_keys.openMenu(key);
 }
 
@@ -449,15 +713,19 @@ bool Document::runKeyCommand(KeyCommand command)
 {
     if (!m_keys.offers(command, m_keys.menuKey()))
         return false;
+    closeStep(); // a stroke held across it (a script may) ends its step here
     prepareForEditing(true);
     // The canvas still shows the active key: bring its thumbnail up to date
     // before another key is shown.
     m_keys.refreshStaleThumbnails(thumbnailDrawer());
+    EditTarget target = editTarget();
+    auto cmd = std::make_unique<KeysCmd>(target, m_menuKeyBeforeMenu);
     if (command == KeyCommand::Delete)
         m_picture.setField(nullptr, 0);
     KeyEffect effect;
+    std::vector<std::unique_ptr<CMMask>> removed;
     try {
-        effect = m_keys.run(command, thumbnailDrawer());
+        effect = m_keys.run(command, thumbnailDrawer(), &removed);
     } catch (const std::bad_alloc&) {
         effect = KeyEffect::ShowActive; // nothing changed; show the active key again
     }
@@ -466,7 +734,10 @@ bool Document::runKeyCommand(KeyCommand command)
         if (command != KeyCommand::CopyToWindow)
             prepareForEditing(false);
     }
-    m_modified = true;
+    cmd->finish(target, std::move(removed), effect == KeyEffect::ShowActive);
+    step().add(std::move(cmd));
+    closeStep();
+    notify([](DocumentObserver& o) { o.keysChanged(); });
     return true;
 }
 
@@ -478,21 +749,31 @@ void Document::showActiveKey()
 
 bool Document::scrollForward()
 {
-    return m_keys.scrollForward();
+    if (!m_keys.scrollForward())
+        return false;
+    notify([](DocumentObserver& o) { o.keysChanged(); });
+    return true;
 }
 
 bool Document::scrollBack()
 {
-    return m_keys.scrollBack();
+    if (!m_keys.scrollBack())
+        return false;
+    notify([](DocumentObserver& o) { o.keysChanged(); });
+    return true;
 }
 
 // ---- playback ----
 
 bool Document::startPlayback()
 {
-    if (m_playing || m_worker.running() || !m_picture.hasPicture() || m_keys.count() == 0)
+    if (playing() || m_worker.running() || !m_picture.hasPicture() || m_keys.count() == 0)
         return false;
+    if (m_mode == DocumentMode::Stroking)
+        setMode(DocumentMode::Idle);
+    // A Deformation position baked for playing is a step of its own.
     prepareForEditing(true);
+    closeStep();
     m_keys.refreshStaleThumbnails(thumbnailDrawer());
     try {
         m_keys.playbackBegin(kPlayParameter);
@@ -501,7 +782,7 @@ bool Document::startPlayback()
     }
     // In-between frames say nothing about how the active key looks.
     m_picture.setNotify(false);
-    m_playing = true;
+    setMode(DocumentMode::Playing);
     return true;
 }
 
@@ -514,6 +795,7 @@ bool Document::play(std::function<void()> frameShown)
             return false;
         if (shown)
             shown();
+        notify([](DocumentObserver& o) { o.playbackFrameShown(); });
         return true;
     });
     return true;
@@ -523,7 +805,7 @@ bool Document::play(std::function<void()> frameShown)
 // playback state and the canvas's field under its lock.
 bool Document::playbackFrame()
 {
-    if (!m_playing)
+    if (!playing())
         return false;
     OffsetCell* cells = m_keys.playbackStep(m_speed.load());
     if (!cells)
@@ -535,12 +817,8 @@ bool Document::playbackFrame()
 
 void Document::stopPlayback()
 {
-    if (!m_playing)
-        return;
-    m_worker.stop();
-    m_playing = false;
-    m_picture.setNotify(true);
-    showActiveKey();
+    if (playing())
+        setMode(DocumentMode::Idle);
 }
 
 } // namespace knetix

@@ -5,6 +5,9 @@
 // modified flag. The windows drive it; batch mode drives it from a script.
 // No Qt.
 
+#include "document/AreaRecorder.h"
+#include "document/DocumentObserver.h"
+#include "document/History.h"
 #include "engine/CMTool.h"
 #include "engine/Stroke.h"
 #include "engine/ToolFactory.h"
@@ -19,13 +22,16 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace knetix {
 
 class FullSizeRenderer;
 class WA;
+struct EditTarget;
 
 // Pictures and movies are written at the working picture's size (as the canvas
 // shows them) or at the picture's own size (through the full-size renderer).
@@ -120,7 +126,32 @@ public:
     int32_t deformation() const { return m_deformation; }
     int32_t speed() const { return m_speed.load(); }
     bool modified() const { return m_modified; }
-    void setModified(bool modified) { m_modified = modified; }
+    // Marks the work as saved (false) or as changed in a way no step of the
+    // history records (true).
+    void setModified(bool modified);
+    DocumentMode mode() const { return m_mode; }
+
+    // The windows that show the document; an observer must be removed
+    // before it goes. Adding or removing one ends a playback.
+    void addObserver(DocumentObserver* observer);
+    void removeObserver(DocumentObserver* observer);
+
+    // The displayed picture held still for painting or printing while the
+    // returned lock lives.
+    LockedPicture lockedPicture() const { return LockedPicture(m_picture); }
+    // Redraws every stale thumbnail from what the canvas shows.
+    void refreshThumbnails();
+
+    // Undo and redo, one step at a time: a stroke from press to release, or
+    // one Key command, each with the Deformation bake it made. They end a
+    // playback first and put back a Deformation position not yet baked;
+    // false when there is nothing to do (or a movie is being written).
+    bool canUndo() const;
+    bool canRedo() const;
+    bool undo();
+    bool redo();
+    const UndoHistory& history() const { return m_history; }
+    void setHistoryLimit(size_t bytes) { m_history.setLimit(bytes); }
 
     // The remembered tool name and size (from the settings at start-up); call
     // refreshToolButtons() to create the tool they name.
@@ -158,11 +189,6 @@ public:
     void setDeformation(int32_t scale);
     void setSpeed(int32_t speed);
 
-    // Before a stroke or a key command: stops playback; with apply, bakes a
-    // Deformation position other than 64 into the field and sets it to 64;
-    // without, sets the Speed position to 64.
-    void prepareForEditing(bool apply);
-
     // The mouse on the canvas, in canvas client coordinates.
     void press(int32_t x, int32_t y);
     void move(int32_t x, int32_t y);
@@ -179,13 +205,10 @@ public:
     bool scrollForward();
     bool scrollBack();
 
-    // Called on the user-interface thread when the active key's thumbnail went
-    // stale (the filmstrip repaints that cell).
-    void setThumbnailStaleListener(std::function<void()> listener) { m_staleListener = std::move(listener); }
-
-    // Playback on the worker thread at 15 frames per second; `frameShown` runs
-    // on the worker after each frame has been rendered (a window posts a
-    // repaint from it; it must not wait for the user-interface thread). False
+    // Playback on the worker thread at 15 frames per second; `frameShown` and
+    // the observers' playbackFrameShown run on the worker after each frame
+    // has been rendered (a window posts a repaint from it; it must not wait
+    // for the user-interface thread). False
     // without a picture, while playing, or while a worker is still running.
     bool play(std::function<void()> frameShown = {});
     // The same steps without the worker: Begin, then one frame per call.
@@ -193,10 +216,30 @@ public:
     bool playbackFrame();
     // Joins the worker, then shows the active key again in smooth mode.
     void stopPlayback();
-    bool playing() const { return m_playing; }
+    bool playing() const { return m_mode == DocumentMode::Playing; }
     long framesPlayed() const { return m_worker.framesRun(); }
 
 private:
+    // Before a stroke or a key command: stops playback; with apply, bakes a
+    // Deformation position other than 64 into the field (as part of the
+    // current step) and sets it to 64; without, sets the Speed position to 64.
+    void prepareForEditing(bool apply);
+    void setMode(DocumentMode mode);
+    void endStroke();
+    // The step being made, opened on first use; closing it commits it.
+    Transaction& step();
+    void closeStep();
+    void keepStrokeArea(int32_t X, int32_t Y);
+    EditTarget editTarget();
+    void reportEdit(const EditTarget& target);
+    void discardUnbakedDeformation();
+    void setModifiedFlag(bool modified);
+    void historyChanged();
+    void workReplaced();
+    void newHistory();
+    void pictureRendered(const Rect& area);
+    template <class Call>
+    void notify(Call call);
     ThumbnailDrawer thumbnailDrawer();
     void handToolToCanvas();
     void showActiveKey();
@@ -222,8 +265,16 @@ private:
     bool m_timerActive = false;
     int32_t m_mouseX = -200;
     int32_t m_mouseY = -200;
-    bool m_playing = false;
-    std::function<void()> m_staleListener;
+    DocumentMode m_mode = DocumentMode::Idle;
+    std::vector<DocumentObserver*> m_observers;
+
+    UndoHistory m_history;
+    std::unique_ptr<Transaction> m_step;
+    std::optional<AreaRecorder> m_strokeCells;
+    std::optional<AreaRecorder> m_strokePixels;
+    bool m_stepTouched = false; // a stroke point fell on the picture
+    std::vector<uint8_t> m_shownBeforeSlider;
+    int32_t m_menuKeyBeforeMenu = 0;
     // Last, so that it is stopped before anything it uses goes.
     PlaybackWorker m_worker;
 };

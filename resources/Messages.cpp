@@ -56,6 +56,8 @@ constexpr Usage kUsages[] = {
     {"release", "release"},
     {"key", "key activate|copy|delete|right|left|to-window|to-filmstrip SCHLÜSSEL"},
     {"scroll", "scroll forward|back"},
+    {"undo", "undo [ANZAHL]"},
+    {"redo", "redo [ANZAHL]"},
 };
 
 std::string usageOf(const std::string& command)

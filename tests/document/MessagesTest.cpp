@@ -112,6 +112,8 @@ TEST(MessagesTest, GermanWordingIsExact)
         {"125", table(IDS_ASK_DELETE_FILE), "Wollen Sie die Datei wirklich löschen?"},
         {"126", table(IDS_OPEN_DLG_CREATE_FOLDER_FAILED), "Der Ordner konnte nicht erstellt werden!"},
         {"127", table(IDS_DELETE_FILE_FAILED), "Die Datei konnte nicht gelöscht werden!"},
+        {"128", table(IDS_UNDO), "Rückgängig\tStrg+Z"},
+        {"129", table(IDS_REDO), "Wiederherstellen\tStrg+Y"},
         // Archive and file messages, the name in place of "%1".
         {"61696", archiveMessage(ArchiveError::EndOfData, f),
          "Es wurde versucht, auf eine Stelle hinter dem Ende von datei.knx zuzugreifen."},
