@@ -314,6 +314,20 @@ std::optional<ToolKind> toolOfButton(int32_t controlId)
     return std::nullopt;
 }
 
+std::vector<int32_t> toolButtonsTopDown()
+{
+    std::vector<const ControlLayout*> tools;
+    for (const ControlLayout& l : mainPanelControls())
+        if (l.kind == ControlKind::Tool)
+            tools.push_back(&l);
+    std::stable_sort(tools.begin(), tools.end(),
+                     [](const ControlLayout* a, const ControlLayout* b) { return a->offset.y < b->offset.y; });
+    std::vector<int32_t> ids;
+    for (const ControlLayout* l : tools)
+        ids.push_back(l->id);
+    return ids;
+}
+
 int32_t toolButtonId(ToolKind kind)
 {
     for (const ToolButton& b : kToolButtons)

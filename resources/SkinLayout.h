@@ -165,5 +165,7 @@ std::string iconName(int32_t id);
 // The tool a tool button chooses, by its control id, and the button of a tool.
 std::optional<ToolKind> toolOfButton(int32_t controlId);
 int32_t toolButtonId(ToolKind kind);
+// The tool buttons' ids as the panel shows them, top to bottom (the keys 1..7).
+std::vector<int32_t> toolButtonsTopDown();
 
 } // namespace knetix::skin

@@ -42,6 +42,8 @@ constexpr Entry kStrings[] = {
     {IDS_ASK_DELETE_FILE, "Wollen Sie die Datei wirklich löschen?"},
     {IDS_OPEN_DLG_CREATE_FOLDER_FAILED, "Der Ordner konnte nicht erstellt werden!"},
     {IDS_DELETE_FILE_FAILED, "Die Datei konnte nicht gelöscht werden!"},
+    {IDS_UNDO, "Rückgängig\tStrg+Z"},
+    {IDS_REDO, "Wiederherstellen\tStrg+Y"},
     {IDS_ARCHIVE_END_OF_DATA, "Es wurde versucht, auf eine Stelle hinter dem Ende von %1 zuzugreifen."},
     {IDS_ARCHIVE_BAD_FORMAT, "%1 besitzt ein falsches Format."},
     {IDS_ARCHIVE_UNEXPECTED_OBJECT, "%1 enthielt ein unerwartetes Objekt."},

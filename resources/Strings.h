@@ -33,6 +33,9 @@ enum StringId : int32_t {
     IDS_ASK_DELETE_FILE = 125,
     IDS_OPEN_DLG_CREATE_FOLDER_FAILED = 126,
     IDS_DELETE_FILE_FAILED = 127,
+    // The canvas's menu: the entry, a tab, the shortcut shown beside it.
+    IDS_UNDO = 128,
+    IDS_REDO = 129,
     // File and archive messages; "%1" stands for the file name.
     IDS_ARCHIVE_END_OF_DATA = 61696,
     IDS_ARCHIVE_BAD_FORMAT = 61697,

@@ -9,7 +9,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-#include <mutex>
 
 namespace knetix {
 
@@ -38,18 +37,18 @@ CMKeys::CMKeys(Document& document, QWidget* parent) : QWidget(parent), m_documen
     setWindowTitle(QStringLiteral("Keys"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFixedSize(KeyList::kStripWidth, KeyList::kStripHeight);
-    m_document.setThumbnailStaleListener([this] { activeThumbnailStale(); });
+    m_document.addObserver(this);
 }
 
 CMKeys::~CMKeys()
 {
-    m_document.setThumbnailStaleListener({});
+    m_document.removeObserver(this);
 }
 
-void CMKeys::activeThumbnailStale()
+void CMKeys::thumbnailStale(int32_t key)
 {
     const KeyList& keys = m_document.keys();
-    update(toQRect(keys.cellRect(keys.activeKey() - keys.firstVisible())));
+    update(toQRect(keys.cellRect(key - keys.firstVisible())));
 }
 
 std::vector<MenuItem> CMKeys::menuEntries(int32_t r) const
@@ -87,36 +86,26 @@ void CMKeys::mousePressEvent(QMouseEvent* event)
     const int32_t chosen = m_chooser(entries, event->globalPosition().toPoint());
     if (chosen == 0)
         return;
-    if (m_document.runKeyCommand(KeyCommand(chosen))) {
-        update();
-        emit keysChanged();
-    }
+    m_document.runKeyCommand(KeyCommand(chosen));
 }
 
 void CMKeys::scrollForward()
 {
-    if (m_document.scrollForward())
-        update();
+    m_document.scrollForward();
 }
 
 void CMKeys::scrollBack()
 {
-    if (m_document.scrollBack())
-        update();
+    m_document.scrollBack();
 }
 
 void CMKeys::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     painter.fillRect(event->rect(), kStripBackground);
-    KeyList& keys = m_document.keys();
     // A stale thumbnail is drawn again from what the canvas shows: the active key.
-    {
-        std::lock_guard guard(m_document.picture().lock());
-        keys.refreshStaleThumbnails([this](ThumbnailBitmap& t, int32_t w, int32_t h) {
-            m_document.picture().drawThumbnail(t, w, h);
-        });
-    }
+    m_document.refreshThumbnails();
+    const KeyList& keys = m_document.keys();
     for (int32_t i = 0;; ++i) {
         const QRect cell = toQRect(keys.cellRect(i));
         if (cell.isEmpty())

@@ -1,8 +1,10 @@
 #pragma once
 // The filmstrip: the 222 x 62 strip of key-frame thumbnails under the canvas,
 // and the Key menu that opens on a click into it. A thin view over the
-// document's key list; the commands are the document's.
+// document's key list, following it as its observer; the commands are the
+// document's.
 
+#include "document/DocumentObserver.h"
 #include "resources/Strings.h"
 
 #include <QWidget>
@@ -14,7 +16,7 @@ namespace knetix {
 
 class Document;
 
-class CMKeys : public QWidget {
+class CMKeys : public QWidget, private DocumentObserver {
     Q_OBJECT
 public:
     // Shows the menu entries at a screen point and returns the chosen command
@@ -31,17 +33,17 @@ public:
     void scrollForward();
     void scrollBack();
 
-signals:
-    // A Key command ran; the canvas shows what it changed.
-    void keysChanged();
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
     static int32_t showMenu(const std::vector<MenuItem>& entries, QPoint globalPos);
-    void activeThumbnailStale();
+
+    // What the document reports.
+    void workReplaced() override { update(); }
+    void keysChanged() override { update(); }
+    void thumbnailStale(int32_t key) override;
 
     Document& m_document;
     MenuChooser m_chooser = &CMKeys::showMenu;

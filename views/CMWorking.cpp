@@ -2,8 +2,10 @@
 
 #include "document/Document.h"
 #include "qtbridge/QtBridge.h"
+#include "resources/Strings.h"
 
 #include <QImage>
+#include <QMenu>
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -16,9 +18,16 @@ namespace knetix {
 
 namespace {
 
+int32_t execMenu(QMenu& menu, QPoint at)
+{
+    const QAction* chosen = menu.exec(at);
+    return chosen ? chosen->data().toInt() : 0;
+}
+
 } // namespace
 
-CMWorking::CMWorking(Document& document, QWidget* parent) : QWidget(parent), m_document(document)
+CMWorking::CMWorking(Document& document, QWidget* parent)
+    : QWidget(parent), m_document(document), m_menuChooser(&execMenu)
 {
     setWindowTitle(QStringLiteral("Work"));
     setAttribute(Qt::WA_OpaquePaintEvent); // the picture covers everything it shows
@@ -27,12 +36,49 @@ CMWorking::CMWorking(Document& document, QWidget* parent) : QWidget(parent), m_d
     m_strokeTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_strokeTimer, &QTimer::timeout, this, &CMWorking::strokeTick);
     pictureChanged();
+    m_document.addObserver(this);
 }
 
 CMWorking::~CMWorking()
 {
-    // The worker posts repaints to this window.
-    m_document.stopPlayback();
+    // Ends a playback first: the worker posts repaints to this window.
+    m_document.removeObserver(this);
+}
+
+void CMWorking::pictureChanged(const Rect& area)
+{
+    update(toQRect(area));
+}
+
+void CMWorking::modeChanged(DocumentMode from, DocumentMode)
+{
+    // Playback paints the picture alone (each frame asks for its paint); the
+    // circle and frame come back after.
+    if (from == DocumentMode::Playing)
+        update();
+    if (from == DocumentMode::Stroking)
+        m_strokeTimer.stop();
+}
+
+void CMWorking::historyMenu(QPoint globalPos)
+{
+    QMenu menu(this);
+    QAction* undo = menu.addAction(qs(loadString(IDS_UNDO)));
+    undo->setData(int(ChoseUndo));
+    undo->setEnabled(m_document.canUndo());
+    QAction* redo = menu.addAction(qs(loadString(IDS_REDO)));
+    redo->setData(int(ChoseRedo));
+    redo->setEnabled(m_document.canRedo());
+    switch (m_menuChooser(menu, globalPos)) {
+    case ChoseUndo:
+        m_document.undo();
+        break;
+    case ChoseRedo:
+        m_document.redo();
+        break;
+    default:
+        break;
+    }
 }
 
 void CMWorking::pictureChanged()
@@ -90,15 +136,16 @@ void CMWorking::showPreview(const QImage& preview)
 
 void CMWorking::mousePressEvent(QMouseEvent* event)
 {
+    if (event->button() == Qt::RightButton && !m_document.buttonHeld()) {
+        historyMenu(event->globalPosition().toPoint());
+        return;
+    }
     if (event->button() != Qt::LeftButton || !m_document.tool()) {
         event->ignore(); // the owner still sees the click
         return;
     }
-    emit strokeBegins();
     const QPoint p = event->position().toPoint();
     m_document.press(p.x(), p.y());
-    // The press may have baked the Deformation position into the field.
-    update();
     if (m_document.strokeTimerActive())
         m_strokeTimer.start();
 }
@@ -126,7 +173,6 @@ void CMWorking::mouseMoveEvent(QMouseEvent* event)
         const bool timer = m_strokeTimer.isActive();
         m_strokeTimer.stop();
         m_document.move(p.x(), p.y());
-        update(circleSquare(p));
         if (timer)
             m_strokeTimer.start();
     }
@@ -138,7 +184,6 @@ void CMWorking::strokeTick()
         return;
     m_document.tick();
     ++m_ticks;
-    update(circleSquare(m_circle));
 }
 
 void CMWorking::mouseReleaseEvent(QMouseEvent* event)
@@ -159,9 +204,9 @@ void CMWorking::leaveEvent(QEvent*)
 
 void CMWorking::paintEvent(QPaintEvent* event)
 {
-    const WorkingPicture& picture = m_document.picture();
     QPainter painter(this);
-    std::lock_guard guard(picture.lock());
+    const LockedPicture locked = m_document.lockedPicture();
+    const WorkingPicture& picture = *locked;
     if (!picture.hasPicture()) {
         painter.fillRect(event->rect(), Qt::black);
         const QRect frame = rect();

@@ -22,6 +22,8 @@
 #include <QMenu>
 
 #include <mutex>
+#include <QAction>
+#include <QKeySequence>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
@@ -156,11 +158,13 @@ CMainDlg::CMainDlg(ValueSettings& values, QSettings* settings, QWidget* parent)
     else
         m_folders.fill(programFolder);
     m_document->setToolSettings(m_values.tool, m_values.scale);
+    m_document->setHistoryLimit(m_values.historyBytes());
 }
 
 CMainDlg::~CMainDlg()
 {
     endWork();
+    m_document->removeObserver(this);
     // Both windows refer to the document.
     delete m_canvas;
     delete m_strip;
@@ -177,22 +181,12 @@ bool CMainDlg::initDialog()
     m_canvas->setGeometry(canvasRect());
     m_canvas->show();
     followFocus(m_canvas);
-    // A stroke starts by making the Deformation position permanent.
-    connect(m_canvas, &CMWorking::strokeBegins, this, [this] {
-        stopPlayback();
-        m_document->prepareForEditing(true);
-        syncSliders();
-    });
 
     m_strip = new CMKeys(*m_document, filmPanel());
     m_strip->move(skin::kKeyStrip.x, skin::kKeyStrip.y);
     m_strip->setFocusPolicy(Qt::StrongFocus);
     m_strip->show();
     followFocus(m_strip);
-    connect(m_strip, &CMKeys::keysChanged, this, [this] {
-        syncSliders();
-        m_canvas->update();
-    });
 
     m_progress = new QProgressBar(this);
     m_progress->setFormat(QStringLiteral("Bild %v von %m"));
@@ -202,13 +196,58 @@ bool CMainDlg::initDialog()
         "QProgressBar::chunk { background: #3a6ea5; }"));
     m_progress->hide();
 
-    refreshToolButtons();
+    m_document->addObserver(this);
     for (CSliderButton* s : {filmPanel()->deformation(), filmPanel()->power(), filmPanel()->speed()}) {
         s->setRange(0, Document::kSliderMax);
         s->setValue(Document::kSliderMax);
     }
+    m_document->refreshToolButtons();
+    toolChanged();
+    addShortcuts();
     m_scanner.prepare(this);
     return true;
+}
+
+// ---- keyboard ----
+
+bool CMainDlg::shortcutsAllowed() const
+{
+    if (m_document->mode() == DocumentMode::Exporting || QApplication::activePopupWidget())
+        return false;
+    const QWidget* modal = QApplication::activeModalWidget();
+    return !modal || modal == this;
+}
+
+void CMainDlg::addShortcuts()
+{
+    auto add = [this](std::initializer_list<QKeySequence> keys, std::function<void()> run) {
+        auto* action = new QAction(this);
+        action->setShortcuts(QList<QKeySequence>(keys));
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, [this, run = std::move(run)] {
+            if (shortcutsAllowed())
+                run();
+        });
+        addAction(action);
+    };
+    add({QKeySequence(Qt::CTRL | Qt::Key_Z)}, [this] { m_document->undo(); });
+    add({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
+        [this] { m_document->redo(); });
+    const std::pair<QKeySequence, int> commands[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_O), IDC_OPEN_PICTURE},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), IDC_OPEN_PROJECT},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), IDC_SAVE_PROJECT},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), IDC_SAVE_PICTURE},
+        {QKeySequence(Qt::CTRL | Qt::Key_E), IDC_SAVE_AVI},
+        {QKeySequence(Qt::CTRL | Qt::Key_P), IDC_PRINT},
+        {QKeySequence(Qt::Key_F1), IDC_HELP},
+    };
+    for (const auto& [keys, id] : commands)
+        add({keys}, [this, id = id] { command(id); });
+    add({QKeySequence(Qt::Key_Space)}, [this] { playOrStop(); });
+    const std::vector<int32_t> tools = skin::toolButtonsTopDown();
+    for (size_t i = 0; i < tools.size() && i < 9; ++i)
+        add({QKeySequence(Qt::Key(Qt::Key_1 + int(i)))}, [this, id = tools[i]] { command(id); });
 }
 
 int CMainDlg::runModal()
@@ -260,8 +299,10 @@ bool CMainDlg::playing() const
 
 void CMainDlg::command(int id)
 {
+    // Every command ends a playback first, as a click does.
+    m_document->stopPlayback();
     if (const auto kind = skin::toolOfButton(id)) {
-        selectTool(*kind);
+        m_document->selectTool(*kind);
         return;
     }
     switch (id) {
@@ -333,31 +374,23 @@ void CMainDlg::report(const Outcome& outcome)
 
 // ---- tools and sizes ----
 
-void CMainDlg::selectTool(ToolKind kind)
-{
-    m_document->selectTool(kind);
-    m_canvas->toolChanged();
-    syncSliders();
-    rememberToolSettings();
-}
-
 void CMainDlg::selectSize(int32_t divisor)
 {
-    if (m_document->toolDivisor() == divisor)
-        return;
     m_document->selectSize(divisor);
+}
+
+void CMainDlg::toolChanged()
+{
     showToolState();
-    m_canvas->toolChanged();
     syncSliders();
     rememberToolSettings();
 }
 
-void CMainDlg::refreshToolButtons()
+void CMainDlg::modeChanged(DocumentMode from, DocumentMode)
 {
-    m_document->refreshToolButtons();
-    showToolState();
-    m_canvas->toolChanged();
-    syncSliders();
+    // However playback ended, clicks reach the controls again.
+    if (from == DocumentMode::Playing && m_gate && m_gate->mode() == InputGate::Mode::Playback)
+        m_gate.reset();
 }
 
 void CMainDlg::showToolState()
@@ -396,8 +429,7 @@ void CMainDlg::sliderChanged(int, int)
     const int speed = filmPanel()->speed()->value();
     const int power = filmPanel()->power()->value();
     if (deformation != m_document->deformation()) {
-        stopPlayback();
-        m_document->setDeformation(deformation);
+        m_document->setDeformation(deformation); // ends a playback first
         m_canvas->repaint();
         return;
     }
@@ -419,10 +451,7 @@ void CMainDlg::playOrStop()
     }
     if (!m_document->picture().hasPicture())
         return;
-    m_document->prepareForEditing(true);
-    syncSliders();
-    CMWorking* canvas = m_canvas;
-    if (!m_document->play([canvas] { canvas->postRepaint(); }))
+    if (!m_document->play())
         return;
     m_gate = std::make_unique<InputGate>(InputGate::Mode::Playback, [this] { stopPlayback(); });
     setFocus(Qt::OtherFocusReason);
@@ -430,12 +459,7 @@ void CMainDlg::playOrStop()
 
 void CMainDlg::stopPlayback()
 {
-    if (m_gate && m_gate->mode() == InputGate::Mode::Playback)
-        m_gate.reset();
-    if (m_document->playing()) {
-        m_document->stopPlayback();
-        m_canvas->update();
-    }
+    m_document->stopPlayback();
 }
 
 void CMainDlg::showFilmstrip()
@@ -519,17 +543,6 @@ bool CMainDlg::checkPicture()
 
 // ---- projects ----
 
-void CMainDlg::workReplaced()
-{
-    m_canvas->pictureChanged();
-    showToolState();
-    m_canvas->toolChanged();
-    syncSliders();
-    rememberToolSettings();
-    m_strip->update();
-    update();
-}
-
 template <class Dialog>
 std::optional<std::string> CMainDlg::askOpenPath(FolderSlot slot, const QString& name, const QString& filter)
 {
@@ -552,29 +565,20 @@ std::optional<std::string> CMainDlg::askSavePath(FolderSlot slot, const QString&
     return path;
 }
 
-void CMainDlg::replaceWork(const Outcome& outcome)
-{
-    if (outcome)
-        workReplaced();
-    report(outcome);
-}
-
 void CMainDlg::openProject()
 {
     if (!askToSave())
         return;
-    stopPlayback();
     const auto path = askOpenPath<CProjectOpenDlg>(ProjOpen, QStringLiteral("unbenannt.knx"),
                                                    QStringLiteral("Knetix-Datei (*.knx)|*.knx|"));
     if (!path)
         return;
     WaitCursor wait;
-    replaceWork(m_document->openProject(*path));
+    report(m_document->openProject(*path));
 }
 
 bool CMainDlg::saveProjectDialog()
 {
-    stopPlayback();
     const auto path = askSavePath<CProjectSaveDlg>(ProjSave, QStringLiteral("unbenannt.knx"),
                                                    QStringLiteral("Knetix-Datei (*.KNX)|*.KNX|"));
     if (!path)
@@ -591,20 +595,18 @@ void CMainDlg::openPicture()
 {
     if (!askToSave())
         return;
-    stopPlayback();
     const auto path = askOpenPath<CPictureOpenDlg>(PicOpen, stringText(IDS_DEFAULT_FILE_NAME),
                                                    stringText(IDS_FILTER_OPEN_PICTURE));
     if (!path)
         return;
     WaitCursor wait;
-    replaceWork(m_document->openPicture(*path));
+    report(m_document->openPicture(*path));
 }
 
 void CMainDlg::savePicture()
 {
     if (!checkPicture())
         return;
-    stopPlayback();
     const auto path = askSavePath<CPictureSaveDlg>(PicSave, stringText(IDS_DEFAULT_FILE_NAME),
                                                    stringText(IDS_FILTER_SAVE_PICTURE));
     if (!path)
@@ -615,9 +617,8 @@ void CMainDlg::savePicture()
 
 void CMainDlg::openFile(const std::string& path)
 {
-    stopPlayback();
     WaitCursor wait;
-    replaceWork(endsWithNoCase(path, ".knx") ? m_document->openProject(path) : m_document->openPicture(path));
+    report(endsWithNoCase(path, ".knx") ? m_document->openProject(path) : m_document->openPicture(path));
 }
 
 // ---- movies ----
@@ -626,7 +627,6 @@ void CMainDlg::saveAvi()
 {
     if (!checkPicture())
         return;
-    stopPlayback();
     const auto path = askSavePath<CAviSaveDlg>(AviSave, QStringLiteral("unbenannt.avi"),
                                                QStringLiteral("AVI-Video (*.AVI)|*.AVI|"));
     if (!path)
@@ -676,38 +676,35 @@ void CMainDlg::scan()
     // The work is replaced only when a scan arrives and is saved.
     if (!askToSave())
         return;
-    stopPlayback();
     m_scanner.acquire(this);
 }
 
 void CMainDlg::scannedPicture(std::vector<uint8_t> packedDib)
 {
-    stopPlayback();
+    m_document->stopPlayback();
     // A scan lives on as a BMP file, which the canvas and projects refer to.
     const auto path = askSavePath<CPictureSaveDlg>(TwainSave, stringText(IDS_DEFAULT_FILE_NAME),
                                                    stringText(IDS_FILTER_SCAN_PICTURE));
     if (!path)
         return; // the scan is dropped
     WaitCursor wait;
-    replaceWork(m_document->adoptScan(*path, packedDib));
+    report(m_document->adoptScan(*path, packedDib));
 }
 
 // ---- printing ----
 
 QImage CMainDlg::displayedPicture() const
 {
-    const WorkingPicture& picture = m_document->picture();
-    std::lock_guard guard(picture.lock());
-    if (!picture.hasPicture())
+    const LockedPicture picture = m_document->lockedPicture();
+    if (!picture->hasPicture())
         return QImage();
-    return uprightImage(picture.displayedView());
+    return uprightImage(picture->displayedView());
 }
 
 void CMainDlg::print()
 {
     if (!checkPicture())
         return;
-    stopPlayback();
     if (!m_printer)
         m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     if (!m_printDialogRunner(*m_printer, this))

@@ -2,7 +2,9 @@
 // The main dialog: the owner of the open work. It puts the canvas and the
 // filmstrip on the skin and turns every button, slider, menu entry and panel
 // event into a command on the document, with the file dialogs, messages,
-// playback and movie export around it.
+// playback and movie export around it. It follows the document as its
+// observer, as the canvas and the filmstrip do, and holds the keyboard
+// shortcuts.
 
 #include "document/Document.h"
 #include "app/ui/CSkinDlg.h"
@@ -29,7 +31,7 @@ class CMWorking;
 class CSplashDlg;
 class InputGate;
 
-class CMainDlg : public CSkinDlg {
+class CMainDlg : public CSkinDlg, private DocumentObserver {
     Q_OBJECT
 public:
     // Shows a popup menu at a screen point and returns the chosen command, or 0.
@@ -64,6 +66,9 @@ public:
     QProgressBar* progress() const { return m_progress; }
 
     void command(int id) override;
+    // Whether the keyboard shortcuts act now: not while another dialog or a
+    // menu is open, nor while a movie is written.
+    bool shortcutsAllowed() const;
     void recentre(const QRect& screen) override;
     // A file named on the command line: a project (.knx) or a picture.
     void openFile(const std::string& path);
@@ -98,12 +103,16 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    void selectTool(ToolKind kind);
+    // What the document reports.
+    void toolChanged() override;
+    void slidersChanged() override { syncSliders(); }
+    void modeChanged(DocumentMode from, DocumentMode to) override;
+    void workReplaced() override { toolChanged(); }
+
+    void addShortcuts();
     void selectSize(int32_t divisor);
-    void refreshToolButtons();
     void showToolState();
     void syncSliders();
-    void workReplaced();
     bool checkPicture();
     void openProject();
     void openPicture();
@@ -123,7 +132,6 @@ private:
     std::optional<std::string> askOpenPath(FolderSlot slot, const QString& name, const QString& filter);
     template <class Dialog>
     std::optional<std::string> askSavePath(FolderSlot slot, const QString& name, const QString& filter);
-    void replaceWork(const Outcome& outcome);
     void rememberToolSettings();
     void endWork();
 

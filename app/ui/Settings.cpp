@@ -31,6 +31,10 @@ ValueSettings loadValueSettings(QSettings& settings)
     values.scale = readInt(settings, "Scale", values.scale);
     if (values.scale <= 0)
         values.scale = kDivisorMedium;
+    // A negative or absurd cap falls back to the default.
+    values.undoMB = readInt(settings, "UndoMB", values.undoMB);
+    if (values.undoMB < 0 || values.undoMB > (1 << 20))
+        values.undoMB = ValueSettings{}.undoMB;
     settings.endGroup();
     return values;
 }
@@ -43,6 +47,7 @@ void saveValueSettings(QSettings& settings, const ValueSettings& values)
     settings.setValue(QStringLiteral("Screen"), values.screen);
     settings.setValue(QStringLiteral("Tool"), QString::fromStdString(values.tool));
     settings.setValue(QStringLiteral("Scale"), values.scale);
+    settings.setValue(QStringLiteral("UndoMB"), values.undoMB);
     settings.endGroup();
     settings.sync();
 }

@@ -8,6 +8,7 @@
 #include <QSettings>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -20,8 +21,10 @@ struct ValueSettings {
     int32_t screen = 1;  // output at screen size: 0 off, anything else on
     std::string tool = "move2"; // names no tool: a first start has none
     int32_t scale = kDivisorMedium;
+    int32_t undoMB = 256; // the undo history's cap in MiB; 0 keeps no history
 
     bool screenSize() const { return screen != 0; }
+    size_t historyBytes() const { return size_t(undoMB) << 20; }
 };
 
 // The last-used folders, each ending in "/".

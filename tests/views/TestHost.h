@@ -37,8 +37,7 @@ public:
         connect(play, &QPushButton::clicked, this, [this] { togglePlayback(); });
         connect(back, &QPushButton::clicked, strip, &CMKeys::scrollBack);
         connect(forward, &QPushButton::clicked, strip, &CMKeys::scrollForward);
-        connect(strip, &CMKeys::keysChanged, canvas, qOverload<>(&QWidget::update));
-        connect(canvas, &CMWorking::strokeBegins, this, [this] { stop(); });
+        // The canvas and the strip follow the document themselves.
     }
 
     // The windows refer to the document, which goes before the base class
@@ -65,7 +64,7 @@ public:
         }
         // Any click now ends playback (headless platforms have no grab; every
         // widget here stops playback on a press anyway).
-        if (document.play([c = canvas] { c->postRepaint(); }) &&
+        if (document.play() &&
             QGuiApplication::platformName() != QLatin1String("offscreen"))
             grabMouse();
     }

@@ -215,6 +215,62 @@ private slots:
         QCOMPARE(dlg().canvas()->strokeTicks(), 0);
     }
 
+    void undoRedoByKeysAndTheCanvasMenu()
+    {
+        openTestPicture();
+        // Shortcuts act in the active window; headless platforms need telling.
+        m_dlg->activateWindow();
+        QApplication::setActiveWindow(m_dlg.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
+        QTest::keyClick(window(), Qt::Key_2); // the second tool from the top: the Hook
+        QCOMPARE(doc().toolName(), std::string("move"));
+        const QImage fresh = dlg().displayedPicture();
+        stroke({150, 100}, {200, 110});
+        const QImage stroked = dlg().displayedPicture();
+        QVERIFY(stroked != fresh);
+        QVERIFY(doc().modified());
+
+        QTest::keyClick(window(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(dlg().displayedPicture(), fresh);
+        QVERIFY(!doc().modified()); // back where the picture was opened
+        QTest::keyClick(window(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(dlg().displayedPicture(), stroked);
+        QTest::keyClick(window(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier); // nothing to redo
+        QCOMPARE(dlg().displayedPicture(), stroked);
+
+        // The right-click menu offers what there is, with the shortcut shown.
+        QStringList entries;
+        std::vector<bool> enabled;
+        int32_t answer = CMWorking::ChoseUndo;
+        dlg().canvas()->setMenuChooser([&](QMenu& menu, QPoint) {
+            entries.clear();
+            enabled.clear();
+            for (const QAction* a : menu.actions()) {
+                entries << a->text();
+                enabled.push_back(a->isEnabled());
+            }
+            return answer;
+        });
+        QTest::mouseClick(window(), Qt::RightButton, {}, canvasPoint(170, 120));
+        QCOMPARE(entries, QStringList({QStringLiteral("Rückgängig\tStrg+Z"), QStringLiteral("Wiederherstellen\tStrg+Y")}));
+        QCOMPARE(enabled, std::vector<bool>({true, false}));
+        QCOMPARE(dlg().displayedPicture(), fresh);
+        answer = CMWorking::ChoseRedo;
+        QTest::mouseClick(window(), Qt::RightButton, {}, canvasPoint(170, 120));
+        QCOMPARE(enabled, std::vector<bool>({false, true}));
+        QCOMPARE(dlg().displayedPicture(), stroked);
+
+        // Saved, changed, undone to the save: closing asks nothing.
+        QVERIFY(doc().saveProject(*m_folder / "saved.knx"));
+        stroke({120, 60}, {130, 90});
+        QVERIFY(doc().modified());
+        QTest::keyClick(window(), Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(!doc().modified());
+        click(IDC_CLOSE);
+        QVERIFY(m_messages.isEmpty());
+        QCOMPARE(dlg().result(), int(IDOK));
+    }
+
     void endToEnd()
     {
         openTestPicture();
