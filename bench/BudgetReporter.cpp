@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <map>
 #include <vector>
 
 namespace knetix::bench {
@@ -20,7 +21,22 @@ struct Result {
     std::string name;
     double msPerIteration;
     double itemsPerSecond;
+    std::map<std::string, double> counters;
 };
+
+struct CounterBudget {
+    std::string prefix;
+    std::string counter;
+    double limit;
+    std::string unit;
+    std::string why;
+};
+
+std::vector<CounterBudget>& counterBudgets()
+{
+    static std::vector<CounterBudget> list;
+    return list;
+}
 
 std::vector<Budget>& budgets()
 {
@@ -64,8 +80,11 @@ public:
             const double seconds = run.GetAdjustedRealTime() /
                                    benchmark::GetTimeUnitMultiplier(run.time_unit);
             auto it = run.counters.find("items_per_second");
-            results.push_back({run.benchmark_name(), seconds * 1e3,
-                               it == run.counters.end() ? 0.0 : double(it->second)});
+            Result result{run.benchmark_name(), seconds * 1e3,
+                          it == run.counters.end() ? 0.0 : double(it->second), {}};
+            for (const auto& [name, counter] : run.counters)
+                result.counters[name] = double(counter);
+            results.push_back(std::move(result));
         }
     }
 };
@@ -81,6 +100,12 @@ void addRelativeBudget(const std::string& prefix, const std::string& otherPrefix
                        const std::string& why)
 {
     relativeBudgets().push_back({prefix, otherPrefix, maxRatio, why});
+}
+
+void addCounterBudget(const std::string& prefix, const std::string& counter, double limit,
+                      const std::string& unit, const std::string& why)
+{
+    counterBudgets().push_back({prefix, counter, limit, unit, why});
 }
 
 int runWithBudgets(int argc, char** argv)
@@ -117,6 +142,17 @@ int runWithBudgets(int argc, char** argv)
         const bool met = ratio <= b.maxRatio;
         std::printf("  %-40s %9.2f x %s   budget <= %.2f x   %s  (%s)\n", mine->name.c_str(), ratio,
                     other->name.c_str(), b.maxRatio, met ? "met" : "MISSED", b.why.c_str());
+        missed += met ? 0 : 1;
+    }
+    for (const CounterBudget& b : counterBudgets()) {
+        const Result* mine = find(reporter.results, b.prefix);
+        if (!mine || !mine->counters.contains(b.counter))
+            continue;
+        const double value = mine->counters.at(b.counter);
+        const bool met = value <= b.limit;
+        std::printf("  %-40s %9.1f %s %s   budget <= %.1f %s   %s  (%s)\n", mine->name.c_str(), value,
+                    b.unit.c_str(), b.counter.c_str(), b.limit, b.unit.c_str(), met ? "met" : "MISSED",
+                    b.why.c_str());
         missed += met ? 0 : 1;
     }
     std::printf("%s\n", missed ? "Some budgets were missed." : "All budgets met.");

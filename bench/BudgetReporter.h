@@ -18,6 +18,11 @@ void addBudget(const std::string& prefix, BudgetKind kind, double limit, const s
 void addRelativeBudget(const std::string& prefix, const std::string& otherPrefix, double maxRatio,
                        const std::string& why);
 
+// The counter `counter` of the benchmark named by `prefix` must stay at or
+// below `limit` (memory, say).
+void addCounterBudget(const std::string& prefix, const std::string& counter, double limit,
+                      const std::string& unit, const std::string& why);
+
 // Initialises Google Benchmark, runs everything, prints the budget table.
 // Returns 0 (missing a budget is reported, not failed).
 int runWithBudgets(int argc, char** argv);
