@@ -1,5 +1,6 @@
 #include "document/Batch.h"
 
+#include "document/Commands.h"
 #include "engine/ToolFactory.h"
 
 #include <charconv>
@@ -202,7 +203,8 @@ std::optional<BatchFailure> BatchRunner::run(std::istream& script)
 void BatchRunner::execute(const std::string& command, const std::string& arguments)
 {
     const std::vector<std::string> args = words(arguments);
-    if (command == "canvas") {
+    const CommandEntry* entry = findScriptCommand(command);
+    if (entry && entry->command == Command::Canvas) {
         if (m_document)
             fail(BatchProblem::CanvasNotFirst);
         expectCount(args, 2);
@@ -212,20 +214,30 @@ void BatchRunner::execute(const std::string& command, const std::string& argumen
         return;
     }
     Document& doc = document(true);
-    if (command == "open" || command == "open-project" || command == "save-project" ||
-        command == "save-picture" || command == "save-movie")
+    if (!entry)
+        fail(BatchProblem::UnknownCommand);
+    if (entry->usesFiles)
         needFiles();
-    if (command == "open") {
+    switch (entry->command) {
+    case Command::OpenPicture: {
         check(doc.openPicture(pathArgument(arguments)));
-    } else if (command == "open-project") {
+        break;
+    }
+    case Command::OpenProject: {
         check(doc.openProject(pathArgument(arguments)));
-    } else if (command == "save-project") {
+        break;
+    }
+    case Command::SaveProject: {
         check(doc.saveProject(pathArgument(arguments)));
-    } else if (command == "save-picture") {
+        break;
+    }
+    case Command::SavePicture: {
         std::string rest = arguments;
         const OutputSize size = takeSize(rest);
         check(doc.savePicture(pathArgument(rest), size));
-    } else if (command == "save-movie") {
+        break;
+    }
+    case Command::SaveMovie: {
         std::string rest = arguments;
         const OutputSize size = takeSize(rest);
         const std::string speedWord = takeLastNumber(rest);
@@ -236,7 +248,9 @@ void BatchRunner::execute(const std::string& command, const std::string& argumen
         if (!findMovieCodec(codec))
             fail(BatchProblem::CodecUnavailable, codec);
         check(doc.exportMovie(pathArgument(rest), MovieSettings{codec}, speed, size));
-    } else if (command == "tool") {
+        break;
+    }
+    case Command::Tool: {
         expectCount(args, 2);
         const auto kind = toolKindFromName(args[0]);
         if (!kind)
@@ -253,36 +267,51 @@ void BatchRunner::execute(const std::string& command, const std::string& argumen
         // As the size button, then the tool button.
         doc.selectSize(divisor);
         doc.selectTool(*kind);
-    } else if (command == "power") {
+        break;
+    }
+    case Command::Power: {
         expectCount(args, 1);
         doc.setPower(number(args[0], 0, Document::kSliderMax));
-    } else if (command == "deformation") {
+        break;
+    }
+    case Command::Deformation: {
         expectCount(args, 1);
         doc.setDeformation(number(args[0], 0, Document::kSliderMax));
-    } else if (command == "speed") {
+        break;
+    }
+    case Command::Speed: {
         expectCount(args, 1);
         doc.setSpeed(number(args[0], 0, Document::kSliderMax));
-    } else if (command == "press" || command == "move") {
+        break;
+    }
+    case Command::Press:
+    case Command::Move: {
         expectCount(args, 2);
         const int32_t x = number(args[0], -kMaxScriptCoordinate, kMaxScriptCoordinate);
         const int32_t y = number(args[1], -kMaxScriptCoordinate, kMaxScriptCoordinate);
-        if (command == "press") {
+        if (entry->command == Command::Press) {
             doc.press(x, y);
         } else {
             countStrokeSteps(1);
             doc.move(x, y);
         }
-    } else if (command == "tick") {
+        break;
+    }
+    case Command::Tick: {
         if (args.size() > 1)
             fail(BatchProblem::Usage);
         const int32_t n = args.empty() ? 1 : number(args[0], 1, kMaxTicks);
         countStrokeSteps(n);
         for (int32_t i = 0; i < n; ++i)
             doc.tick();
-    } else if (command == "release") {
+        break;
+    }
+    case Command::Release: {
         expectCount(args, 0);
         doc.release();
-    } else if (command == "key") {
+        break;
+    }
+    case Command::Key: {
         expectCount(args, 2);
         const auto key = keyCommandFromName(args[0]);
         if (!key)
@@ -292,15 +321,20 @@ void BatchRunner::execute(const std::string& command, const std::string& argumen
             failOnKey(BatchProblem::NoKeyMenu, args[1], args[0]);
         if (!doc.runKeyCommand(*key))
             failOnKey(BatchProblem::KeyCommandNotOffered, args[1], args[0]);
-    } else if (command == "undo" || command == "redo") {
+        break;
+    }
+    case Command::Undo:
+    case Command::Redo: {
         if (args.size() > 1)
             fail(BatchProblem::Usage);
         const int32_t n = args.empty() ? 1 : number(args[0], 1, kMaxTicks);
         // Steps beyond the history's ends do nothing, as the menu's would.
         for (int32_t i = 0; i < n; ++i)
-            if (!(command == "undo" ? doc.undo() : doc.redo()))
+            if (!(entry->command == Command::Undo ? doc.undo() : doc.redo()))
                 break;
-    } else if (command == "scroll") {
+        break;
+    }
+    case Command::Scroll: {
         expectCount(args, 1);
         if (args[0] == "forward")
             doc.scrollForward();
@@ -308,8 +342,10 @@ void BatchRunner::execute(const std::string& command, const std::string& argumen
             doc.scrollBack();
         else
             fail(BatchProblem::Usage);
-    } else {
-        fail(BatchProblem::UnknownCommand);
+        break;
+    }
+    default:
+        fail(BatchProblem::UnknownCommand); // the program's own, not a script's
     }
 }
 

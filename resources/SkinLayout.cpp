@@ -1,5 +1,8 @@
 #include "resources/SkinLayout.h"
 
+#include "document/Commands.h"
+#include "resources/Strings.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -311,6 +314,26 @@ std::optional<ToolKind> toolOfButton(int32_t controlId)
     for (const ToolButton& b : kToolButtons)
         if (b.id == controlId)
             return b.kind;
+    return std::nullopt;
+}
+
+std::optional<Command> commandOfControl(int32_t controlId)
+{
+    struct Entry {
+        int32_t id;
+        Command command;
+    };
+    static constexpr Entry kEntries[] = {
+        {1007, Command::OpenProject}, {1008, Command::OpenPicture}, {1009, Command::SaveProject},
+        {1010, Command::SaveMovie},   {1011, Command::Scan},        {1012, Command::Print},
+        {1013, Command::SavePicture}, {1014, Command::Help},        {1015, Command::About},
+        {1016, Command::HomePage},    {1018, Command::Close},       {1019, Command::Options},
+        {ID_OPTIONS_SCREEN_SIZE, Command::ToggleScreenSize},
+        {ID_OPTIONS_SELECT_SOURCE, Command::ChooseScanSource},
+    };
+    for (const Entry& e : kEntries)
+        if (e.id == controlId)
+            return e.command;
     return std::nullopt;
 }
 

@@ -13,6 +13,10 @@
 #include <string_view>
 #include <vector>
 
+namespace knetix {
+enum class Command; // document/Commands.h
+}
+
 namespace knetix::skin {
 
 struct Point {
@@ -165,6 +169,8 @@ std::string iconName(int32_t id);
 // The tool a tool button chooses, by its control id, and the button of a tool.
 std::optional<ToolKind> toolOfButton(int32_t controlId);
 int32_t toolButtonId(ToolKind kind);
+// The command a main-panel button or an Options menu entry runs, by its id.
+std::optional<Command> commandOfControl(int32_t controlId);
 // The tool buttons' ids as the panel shows them, top to bottom (the keys 1..7).
 std::vector<int32_t> toolButtonsTopDown();
 

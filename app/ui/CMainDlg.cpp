@@ -119,6 +119,15 @@ protected:
             if (m_mode == Mode::Playback && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
                 stop();
             return true;
+        case QEvent::ShortcutOverride:
+            // A key that is also a shortcut still cancels the export and
+            // runs nothing: taking the override keeps the shortcut from firing.
+            if (m_mode == Mode::Export) {
+                m_keyPressed = true;
+                event->accept();
+                return true;
+            }
+            return false;
         case QEvent::KeyPress:
             if (m_mode == Mode::Export) {
                 m_keyPressed = true;
@@ -220,9 +229,9 @@ bool CMainDlg::shortcutsAllowed() const
 
 void CMainDlg::addShortcuts()
 {
-    auto add = [this](std::initializer_list<QKeySequence> keys, std::function<void()> run) {
+    auto add = [this](const QList<QKeySequence>& keys, std::function<void()> run) {
         auto* action = new QAction(this);
-        action->setShortcuts(QList<QKeySequence>(keys));
+        action->setShortcuts(keys);
         action->setShortcutContext(Qt::WindowShortcut);
         connect(action, &QAction::triggered, this, [this, run = std::move(run)] {
             if (shortcutsAllowed())
@@ -230,21 +239,15 @@ void CMainDlg::addShortcuts()
         });
         addAction(action);
     };
-    add({QKeySequence(Qt::CTRL | Qt::Key_Z)}, [this] { m_document->undo(); });
-    add({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
-        [this] { m_document->redo(); });
-    const std::pair<QKeySequence, int> commands[] = {
-        {QKeySequence(Qt::CTRL | Qt::Key_O), IDC_OPEN_PICTURE},
-        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), IDC_OPEN_PROJECT},
-        {QKeySequence(Qt::CTRL | Qt::Key_S), IDC_SAVE_PROJECT},
-        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), IDC_SAVE_PICTURE},
-        {QKeySequence(Qt::CTRL | Qt::Key_E), IDC_SAVE_AVI},
-        {QKeySequence(Qt::CTRL | Qt::Key_P), IDC_PRINT},
-        {QKeySequence(Qt::Key_F1), IDC_HELP},
-    };
-    for (const auto& [keys, id] : commands)
-        add({keys}, [this, id = id] { command(id); });
-    add({QKeySequence(Qt::Key_Space)}, [this] { playOrStop(); });
+    for (const CommandEntry& entry : commandTable()) {
+        QList<QKeySequence> keys;
+        for (std::string_view key : entry.keys)
+            if (!key.empty())
+                keys << QKeySequence::fromString(QString::fromLatin1(key.data(), qsizetype(key.size())),
+                                                 QKeySequence::PortableText);
+        if (!keys.isEmpty())
+            add(keys, [this, command = entry.command] { run(command); });
+    }
     const std::vector<int32_t> tools = skin::toolButtonsTopDown();
     for (size_t i = 0; i < tools.size() && i < 9; ++i)
         add({QKeySequence(Qt::Key(Qt::Key_1 + int(i)))}, [this, id = tools[i]] { command(id); });
@@ -306,62 +309,84 @@ void CMainDlg::command(int id)
         return;
     }
     switch (id) {
-    case IDC_OPEN_PROJECT:
+    case IDC_SMALL:
+        selectSize(kDivisorSmall);
+        return;
+    case IDC_MEDIUM:
+        selectSize(kDivisorMedium);
+        return;
+    case IDC_LARGE:
+        selectSize(kDivisorLarge);
+        return;
+    default:
+        break;
+    }
+    if (const auto named = skin::commandOfControl(id))
+        run(*named);
+    else
+        CSkinDlg::command(id);
+}
+
+void CMainDlg::run(Command command)
+{
+    if (command != Command::Play)
+        m_document->stopPlayback();
+    switch (command) {
+    case Command::OpenProject:
         openProject();
         break;
-    case IDC_OPEN_PICTURE:
+    case Command::OpenPicture:
         openPicture();
         break;
-    case IDC_SAVE_PROJECT:
+    case Command::SaveProject:
         if (checkPicture())
             saveProjectDialog();
         break;
-    case IDC_SAVE_AVI:
+    case Command::SaveMovie:
         saveAvi();
         break;
-    case IDC_SCAN:
+    case Command::Scan:
         scan();
         break;
-    case IDC_PRINT:
+    case Command::Print:
         print();
         break;
-    case IDC_SAVE_PICTURE:
+    case Command::SavePicture:
         savePicture();
         break;
-    case IDC_HELP:
+    case Command::Undo:
+        m_document->undo();
+        break;
+    case Command::Redo:
+        m_document->redo();
+        break;
+    case Command::Play:
+        playOrStop();
+        break;
+    case Command::Help:
         openDocument(helpFilePath());
         break;
-    case IDC_ABOUT:
+    case Command::About:
         about();
         break;
-    case IDC_HOME_PAGE:
+    case Command::HomePage:
         openDocument(homePageFilePath());
         break;
-    case IDC_CLOSE:
+    case Command::Close:
         if (askToSave())
             done(IDOK);
         break;
-    case IDC_OPTIONS:
+    case Command::Options:
         optionsMenu();
         break;
-    case IDC_SMALL:
-        selectSize(kDivisorSmall);
-        break;
-    case IDC_MEDIUM:
-        selectSize(kDivisorMedium);
-        break;
-    case IDC_LARGE:
-        selectSize(kDivisorLarge);
-        break;
-    case ID_OPTIONS_SCREEN_SIZE:
+    case Command::ToggleScreenSize:
         m_values.screen = m_values.screen == 0 ? 1 : 0;
         break;
-    case ID_OPTIONS_SELECT_SOURCE:
+    case Command::ChooseScanSource:
         m_scanner.chooseSource(this);
         break;
     default:
-        CSkinDlg::command(id);
-        break;
+        break; // the script-only commands have no button
     }
 }
 

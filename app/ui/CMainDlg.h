@@ -6,6 +6,7 @@
 // observer, as the canvas and the filmstrip do, and holds the keyboard
 // shortcuts.
 
+#include "document/Commands.h"
 #include "document/Document.h"
 #include "app/ui/CSkinDlg.h"
 #include "app/ui/Settings.h"
@@ -66,6 +67,8 @@ public:
     QProgressBar* progress() const { return m_progress; }
 
     void command(int id) override;
+    // A command from the command table, as its button or its keys run it.
+    void run(Command command);
     // Whether the keyboard shortcuts act now: not while another dialog or a
     // menu is open, nor while a movie is written.
     bool shortcutsAllowed() const;

@@ -7,6 +7,7 @@
 
 #include "app/BatchMain.h"
 #include "document/Batch.h"
+#include "document/Commands.h"
 #include "resources/Messages.h"
 #include "resources/Strings.h"
 
@@ -189,10 +190,13 @@ TEST(MessagesTest, ArchiveMessagesNameTheFile)
 // command without one would show only its own name.
 TEST(MessagesTest, EveryCommandHasItsUsage)
 {
-    for (const char* command : {"canvas", "open", "open-project", "save-project", "save-picture", "save-movie",
-                                "tool", "power", "deformation", "speed", "press", "move", "tick", "key", "scroll"}) {
+    // Every command a script can call, as the command table names them.
+    for (const CommandEntry& entry : commandTable()) {
+        if (entry.scriptName.empty() || entry.scriptName == "release")
+            continue;
+        const std::string command(entry.scriptName);
         const std::string usage = batchMessage({.problem = BatchProblem::Usage, .command = command});
-        EXPECT_EQ(usage.rfind("Aufruf: " + std::string(command) + " ", 0), 0u) << usage;
+        EXPECT_EQ(usage.rfind("Aufruf: " + command + " ", 0), 0u) << usage;
     }
     EXPECT_EQ(batchMessage({.problem = BatchProblem::Usage, .command = "release"}), "Aufruf: release");
 }
