@@ -20,8 +20,9 @@ class CanvasTest : public QObject {
 
     // A host window with the canvas at its top-left corner.
     struct Host {
-        QWidget window;
+        // The document outlives the window, whose canvas refers to it.
         Document document;
+        QWidget window;
         CMWorking* canvas;
         explicit Host(const std::string& picture) : canvas(new CMWorking(document, &window))
         {
