@@ -82,6 +82,45 @@ int32_t driveIcon(DriveKind kind)
     return 0;
 }
 
+bool naturalLess(std::string_view a, std::string_view b)
+{
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    auto lower = [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); };
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (digit(a[i]) && digit(b[j])) {
+            // Compare the runs by value: without leading zeros, the longer
+            // run is the larger number, else the first differing digit says.
+            size_t ei = i, ej = j;
+            while (ei < a.size() && digit(a[ei]))
+                ++ei;
+            while (ej < b.size() && digit(b[ej]))
+                ++ej;
+            size_t si = i, sj = j;
+            while (si + 1 < ei && a[si] == '0')
+                ++si;
+            while (sj + 1 < ej && b[sj] == '0')
+                ++sj;
+            const std::string_view na = a.substr(si, ei - si), nb = b.substr(sj, ej - sj);
+            if (na.size() != nb.size())
+                return na.size() < nb.size();
+            if (na != nb)
+                return na < nb;
+            i = ei;
+            j = ej;
+            continue;
+        }
+        const char ca = lower(a[i]), cb = lower(b[j]);
+        if (ca != cb)
+            return static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb);
+        ++i;
+        ++j;
+    }
+    if ((i < a.size()) != (j < b.size()))
+        return j < b.size(); // the shorter name first
+    return a < b;            // only case or leading zeros differ
+}
+
 bool listFolder(const std::filesystem::path& folder, std::string_view pattern,
                 std::vector<ListEntry>& entries, std::error_code& error)
 {
@@ -95,6 +134,8 @@ bool listFolder(const std::filesystem::path& folder, std::string_view pattern,
         if (error)
             return false;
         const std::string name = it->path().filename().string();
+        if (name.starts_with('.'))
+            continue; // hidden
         std::error_code statError;
         if (it->is_directory(statError))
             entries.push_back({name, true});
@@ -103,6 +144,9 @@ bool listFolder(const std::filesystem::path& folder, std::string_view pattern,
     }
     if (error)
         return false;
+    auto byName = [](const ListEntry& x, const ListEntry& y) { return naturalLess(x.name, y.name); };
+    std::sort(entries.begin(), entries.end(), byName);
+    std::sort(files.begin(), files.end(), byName);
     entries.insert(entries.end(), files.begin(), files.end());
     return true;
 }

@@ -48,9 +48,15 @@ struct ListEntry {
     bool folder = false;
 };
 
+// The order of names in a listing: case-insensitive, a run of digits by its
+// value ("bild2" before "bild10"); names that differ only in case or in
+// leading zeros are ordered by their bytes, so the order is total.
+bool naturalLess(std::string_view a, std::string_view b);
+
 // The listing of a folder: its folders first, then the files the pattern
-// takes, each group in the order the file system gives them. False with the
-// error code when the folder cannot be read.
+// takes, each group in natural order (naturalLess). Hidden names (starting
+// with ".") are left out. False with the error code when the folder cannot be
+// read.
 bool listFolder(const std::filesystem::path& folder, std::string_view pattern,
                 std::vector<ListEntry>& entries, std::error_code& error);
 

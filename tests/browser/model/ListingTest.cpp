@@ -84,6 +84,32 @@ TEST(Listing, FoldersFirstThenMatchingFiles)
     EXPECT_TRUE(error);
 }
 
+TEST(Listing, NaturalCaseInsensitiveOrderWithoutHiddenNames)
+{
+    Folder dir;
+    for (const char* name : {"bild10.jpg", "Bild2.jpg", "bild1.JPG", "apfel.jpg", ".versteckt.jpg", "Zebra.jpg"})
+        dir.file(name);
+    for (const char* name : {"shots", "sane", ".X11-unix", "Ordner 10", "ordner 9"})
+        dir.folder(name);
+    std::vector<ListEntry> entries;
+    std::error_code error;
+    ASSERT_TRUE(listFolder(dir.path(), "*.JPG", entries, error));
+    std::vector<std::string> listed;
+    for (const ListEntry& e : entries)
+        listed.push_back(e.name);
+    EXPECT_EQ(listed, (std::vector<std::string>{"ordner 9", "Ordner 10", "sane", "shots", "apfel.jpg", "bild1.JPG",
+                                                "Bild2.jpg", "bild10.jpg", "Zebra.jpg"}));
+
+    // A total order: case and leading zeros only break ties.
+    EXPECT_TRUE(naturalLess("a2", "a010"));
+    EXPECT_FALSE(naturalLess("a010", "a2"));
+    EXPECT_TRUE(naturalLess("a01", "a1") != naturalLess("a1", "a01"));
+    EXPECT_TRUE(naturalLess("Bild", "bild") != naturalLess("bild", "Bild"));
+    EXPECT_FALSE(naturalLess("same", "same"));
+    EXPECT_TRUE(naturalLess("bild", "bild1"));
+    EXPECT_TRUE(naturalLess("x99999999999999999999", "x100000000000000000000")); // beyond 64 bits
+}
+
 TEST(Listing, ParentAndVolumeKinds)
 {
     EXPECT_EQ(parentFolder("/a/b/"), "/a/");
