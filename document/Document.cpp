@@ -321,9 +321,11 @@ Outcome Document::pictureLoaded(LoadResult result, const std::string& path, Radi
         m_picture.setField(nullptr, 0);
         m_picture.clear();
         m_keys.replace(KeyListState{});
+        m_projectPath.clear();
         newHistory();
         return Outcome::failure(DocumentProblem::NoMemory);
     }
+    m_projectPath.clear();
     newHistory();
     return Outcome::success();
 }
@@ -397,6 +399,7 @@ Outcome Document::openProjectData(std::span<const uint8_t> data, const std::stri
     // A Deformation position left from the previous work must not be baked
     // into the keys just read at the next stroke.
     m_deformation = kSliderMax;
+    m_projectPath = path;
     newHistory();
     return Outcome::success(warning);
 }
@@ -416,6 +419,7 @@ Outcome Document::saveProject(const std::string& path)
     if (const int error = writeFileAtomically(path, bytes); error != 0)
         return Outcome::failure(DocumentStatus::fileError(error, path, true));
     m_history.markSaved();
+    m_projectPath = path;
     setModifiedFlag(false);
     return Outcome::success();
 }

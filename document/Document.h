@@ -126,6 +126,9 @@ public:
     int32_t deformation() const { return m_deformation; }
     int32_t speed() const { return m_speed.load(); }
     bool modified() const { return m_modified; }
+    // The project file the work was last opened from or saved to; empty for
+    // a picture or scan not yet saved as a project.
+    const std::string& projectPath() const { return m_projectPath; }
     // Marks the work as saved (false) or as changed in a way no step of the
     // history records (true).
     void setModified(bool modified);
@@ -260,6 +263,7 @@ private:
     int32_t m_deformation = kSliderMax;
     std::atomic<int32_t> m_speed{kSliderMax}; // read by the playback worker
     bool m_modified = false;
+    std::string m_projectPath;
 
     bool m_buttonHeld = false;
     bool m_timerActive = false;

@@ -161,11 +161,12 @@ CMainDlg::CMainDlg(ValueSettings& values, QSettings* settings, QWidget* parent)
       m_menuChooser(&execMenu), m_urlOpener(&openUrl), m_compressorChooser(&chooseCompressor),
       m_printDialogRunner(&runPrintDialog)
 {
-    const std::string programFolder = knetix::programFolder();
+    // Not the program's folder (a build tree, or /usr/bin): the pictures.
+    const std::string startFolder = defaultPictureFolder();
     if (m_settings)
-        m_folders = loadFolders(*m_settings, programFolder);
+        m_folders = loadFolders(*m_settings, startFolder);
     else
-        m_folders.fill(programFolder);
+        m_folders.fill(startFolder);
     m_document->setToolSettings(m_values.tool, m_values.scale);
     m_document->setHistoryLimit(m_values.historyBytes());
 }
@@ -604,8 +605,13 @@ void CMainDlg::openProject()
 
 bool CMainDlg::saveProjectDialog()
 {
-    const auto path = askSavePath<CProjectSaveDlg>(ProjSave, QStringLiteral("unbenannt.knx"),
-                                                   QStringLiteral("Knetix-Datei (*.KNX)|*.KNX|"));
+    // Once the work is a project, saving offers that project again.
+    QString name = QStringLiteral("unbenannt.knx");
+    if (const std::string& project = m_document->projectPath(); !project.empty()) {
+        m_folders[ProjSave] = folderOf(project);
+        name = qs(project.substr(m_folders[ProjSave].size()));
+    }
+    const auto path = askSavePath<CProjectSaveDlg>(ProjSave, name, QStringLiteral("Knetix-Datei (*.KNX)|*.KNX|"));
     if (!path)
         return false;
     WaitCursor wait;

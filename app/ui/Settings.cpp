@@ -1,5 +1,9 @@
 #include "app/ui/Settings.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
 namespace knetix {
 
 namespace {
@@ -50,6 +54,17 @@ void saveValueSettings(QSettings& settings, const ValueSettings& values)
     settings.setValue(QStringLiteral("UndoMB"), values.undoMB);
     settings.endGroup();
     settings.sync();
+}
+
+std::string defaultPictureFolder()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    std::string out = folder.toStdString();
+    if (out.empty() || out.back() != '/')
+        out += '/';
+    return out;
 }
 
 Folders loadFolders(QSettings& settings, const std::string& defaultFolder)

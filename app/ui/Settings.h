@@ -42,6 +42,10 @@ ValueSettings loadValueSettings(QSettings& settings);
 void saveValueSettings(QSettings& settings, const ValueSettings& values);
 
 Folders loadFolders(QSettings& settings, const std::string& defaultFolder);
+// Where file commands start before any folder was remembered: the user's
+// pictures folder (as the desktop names it) when it exists, else the home
+// folder; ending in "/".
+std::string defaultPictureFolder();
 void saveFolders(QSettings& settings, const Folders& folders);
 
 } // namespace knetix

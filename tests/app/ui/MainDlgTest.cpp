@@ -470,6 +470,41 @@ private slots:
         QCOMPARE(loadValueSettings(odd).screen, 5);
     }
 
+    void filesStartInThePicturesFolderAndProjectsWhereTheyAre()
+    {
+        // Before any folder is remembered: the pictures folder, else home.
+        const QByteArray home = qgetenv("HOME"), config = qgetenv("XDG_CONFIG_HOME");
+        const test::TempFolder homeFolder("home");
+        const std::string fakeHome = homeFolder.path().string();
+        qputenv("HOME", QByteArray::fromStdString(fakeHome));
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(fakeHome + "/.config"));
+        const std::string withoutPictures = defaultPictureFolder();
+        std::filesystem::create_directories(fakeHome + "/Pictures");
+        const std::string withPictures = defaultPictureFolder();
+        qputenv("HOME", home);
+        qputenv("XDG_CONFIG_HOME", config);
+        if (config.isEmpty())
+            qunsetenv("XDG_CONFIG_HOME");
+        QCOMPARE(withoutPictures, fakeHome + "/");
+        QCOMPARE(withPictures, fakeHome + "/Pictures/");
+
+        // Once the work is a project, saving offers it again.
+        openTestPicture();
+        const std::string sub = *m_folder / "projekte";
+        std::filesystem::create_directories(sub);
+        QVERIFY(doc().saveProject(sub + "/werk.knx"));
+        QString offeredName;
+        std::string offeredFolder;
+        onNextModal<CProjectSaveDlg>([&](CProjectSaveDlg* d) {
+            offeredName = d->nameEdit()->text();
+            offeredFolder = d->currentFolder();
+            d->cancel();
+        });
+        click(IDC_SAVE_PROJECT);
+        QCOMPARE(offeredName, QStringLiteral("werk.knx"));
+        QCOMPARE(offeredFolder, sub + "/");
+    }
+
     void screenChecks()
     {
         QVERIFY(!screenRefusal(640, 480, 16));
