@@ -258,7 +258,7 @@ void CFileDlg::fillFolderCombo()
         QString text;
         int icon = 5;
         if (i == 0) {
-            text = QStringLiteral("My Computer");
+            text = QStringLiteral("Computer");
             icon = 16;
         } else {
             text = qs(e.path.size() > 1 ? e.path.substr(0, e.path.size() - 1) : e.path);

@@ -43,7 +43,7 @@ enum FileDialogControl : int {
 };
 
 // The name a new folder starts with.
-constexpr const char* kNewFolderName = "New Folder";
+constexpr const char* kNewFolderName = "Neuer Ordner";
 
 // The mounted volumes the "My Computer" level shows. Tests put their own in place.
 using VolumeProvider = std::function<std::vector<browser::Volume>()>;

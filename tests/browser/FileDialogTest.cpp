@@ -99,6 +99,7 @@ private slots:
         // The "My Computer" level: Up, New Folder and Delete do nothing; OK enters.
         dlg.chooseFolder(0);
         QVERIFY(dlg.atMyComputer());
+        QCOMPARE(dlg.folderCombo()->itemText(0), QStringLiteral("Computer"));
         QCOMPARE(dlg.list()->count(), 1);
         dlg.goUp();
         dlg.newFolder();
@@ -138,6 +139,7 @@ private slots:
         QVERIFY(fs::is_directory(tree.path("Urlaub")));
         // A taken name keeps the folder and the label says so.
         QVERIFY(fs::is_directory(tree.path(kNewFolderName)));
+        QCOMPARE(QString(kNewFolderName), QStringLiteral("Neuer Ordner"));
         QCOMPARE(dlg.list()->item(dlg.list()->count() - 1)->text(), QString(kNewFolderName));
 
         MessageRecorder messages;

@@ -56,7 +56,7 @@ private slots:
 
         CBrowsePalette* palette = openPalette(dlg);
         QVERIFY(palette);
-        QCOMPARE(palette->windowTitle(), QString("Browse"));
+        QCOMPARE(palette->windowTitle(), QString("Durchsuchen"));
         QCOMPARE(palette->displayList().size(), size_t(3)); // folders and non-pictures are left out
         struct Want { const char* name; int w, h; };
         for (Want want : {Want{"wide.bmp", 120, 90}, Want{"tall.bmp", 67, 90}, Want{"line.bmp", 120, 1}}) {
