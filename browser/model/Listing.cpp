@@ -45,13 +45,23 @@ bool matchesPattern(std::string_view fileName, std::string_view pattern)
     const std::string pat = upper(pattern);
     if (pat.find(".*") != std::string::npos)
         return true;
+    auto taken = [&pat](const std::string& ext) {
+        // Only the first occurrence counts: ".JP" in "*.JPG;*.JP" is not taken.
+        const size_t at = pat.find(ext);
+        if (at == std::string::npos)
+            return false;
+        const size_t after = at + ext.size();
+        return after == pat.size() || pat[after] == ';';
+    };
     const std::string ext = upper(fileName.substr(dot));
-    // Only the first occurrence counts: ".JP" in "*.JPG;*.JP" is not taken.
-    const size_t at = pat.find(ext);
-    if (at == std::string::npos)
-        return false;
-    const size_t after = at + ext.size();
-    return after == pat.size() || pat[after] == ';';
+    if (taken(ext))
+        return true;
+    // The other spellings of the same formats go with their type.
+    if (ext == ".JPEG" || ext == ".JPE")
+        return taken(".JPG");
+    if (ext == ".TIFF")
+        return taken(".TIF");
+    return false;
 }
 
 DriveKind classifyVolume(std::string_view type, std::string_view root)

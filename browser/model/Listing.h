@@ -25,7 +25,7 @@ std::vector<FileType> parseFilter(std::string_view filter);
 // True if the file name is listed for the pattern: it must have a dot; its
 // extension (from the last dot, upper case) must first occur in the upper-case
 // pattern followed by ";" or the end; a pattern holding ".*" takes any name
-// with an extension.
+// with an extension. ".jpeg" and ".jpe" count as ".JPG", ".tiff" as ".TIF".
 bool matchesPattern(std::string_view fileName, std::string_view pattern);
 
 // Kinds of volume, as the icons tell them apart.

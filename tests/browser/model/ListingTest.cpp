@@ -43,7 +43,11 @@ TEST(Listing, PatternTakesExtensionOnlyWhenFollowedBySemicolonOrEnd)
 {
     EXPECT_TRUE(matchesPattern("a.jpg", "*.JPG;*.PCX"));
     EXPECT_TRUE(matchesPattern("b.PCX", "*.JPG;*.PCX"));
-    EXPECT_FALSE(matchesPattern("d.JPEG", "*.JPG;*.PCX"));
+    EXPECT_TRUE(matchesPattern("d.JPEG", "*.JPG;*.PCX")); // the other spellings go with their type
+    EXPECT_TRUE(matchesPattern("e.jpe", "*.JPG"));
+    EXPECT_TRUE(matchesPattern("f.tiff", "*.TIF"));
+    EXPECT_FALSE(matchesPattern("g.tiff", "*.JPG;*.PCX"));
+    EXPECT_FALSE(matchesPattern("h.jpeg", "*.TIF"));
     EXPECT_FALSE(matchesPattern("c.jp", "*.JPG;*.JP"));   // first occurrence decides
     EXPECT_FALSE(matchesPattern("noextension", "*.*"));
     EXPECT_TRUE(matchesPattern("x.anything", "*.*"));
@@ -72,10 +76,10 @@ TEST(Listing, FoldersFirstThenMatchingFiles)
     std::vector<ListEntry> entries;
     std::error_code error;
     ASSERT_TRUE(listFolder(dir.path(), "*.JPG;*.PCX", entries, error));
-    ASSERT_EQ(entries.size(), 4u);
+    ASSERT_EQ(entries.size(), 5u);
     EXPECT_TRUE(entries[0].folder && entries[1].folder);
     EXPECT_EQ(names(entries, true), (std::vector<std::string>{"sub", "sub.jpg.d"}));
-    EXPECT_EQ(names(entries, false), (std::vector<std::string>{"a.jpg", "b.PCX"}));
+    EXPECT_EQ(names(entries, false), (std::vector<std::string>{"a.jpg", "b.PCX", "d.JPEG"}));
 
     ASSERT_TRUE(listFolder(dir.path(), "*.*", entries, error));
     EXPECT_EQ(names(entries, false), (std::vector<std::string>{"a.jpg", "b.PCX", "d.JPEG"}));
