@@ -7,6 +7,8 @@
 #include "qtbridge/QtBridge.h"
 
 #include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QStyle>
 #include <QDir>
 #include <QGuiApplication>
 #include <QListWidget>
@@ -16,6 +18,7 @@
 #include <QScrollBar>
 #include <QSettings>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace knetix {
@@ -54,11 +57,15 @@ CBrowsePalette::CBrowsePalette(CFileDlg* owner)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     verticalScrollBar()->setSingleStep(1);
-    // A new palette opens over the desktop's work area.
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        setGeometry(screen->availableGeometry());
-    else
+    // Beside the dialog, which stays visible and usable, inside the work area
+    // of the dialog's screen.
+    QScreen* screen = owner && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight) + 8;
+        setGeometry(placeBeside(screen->availableGeometry(), owner ? owner->frameGeometry() : QRect(), title));
+    } else {
         resize(200, 200);
+    }
 
     ImExp_Initialize(); // on this thread, before the worker reads pictures
     bool damaged = false;
@@ -70,6 +77,32 @@ CBrowsePalette::CBrowsePalette(CFileDlg* owner)
     m_worker = std::make_unique<ThumbnailWorker>();
     m_collectTimer.setInterval(30);
     connect(&m_collectTimer, &QTimer::timeout, this, &CBrowsePalette::collect);
+}
+
+QRect CBrowsePalette::placeBeside(const QRect& available, const QRect& owner, int titleHeight)
+{
+    constexpr int kMinimumWidth = 200;
+    constexpr int kMargin = 4;
+    const int top = available.top() + titleHeight;
+    const int height = std::max(available.bottom() - top - kMargin, 100);
+    const int rightRoom = owner.isValid() ? available.right() - owner.right() - 2 * kMargin : 0;
+    const int leftRoom = owner.isValid() ? owner.left() - available.left() - 2 * kMargin : 0;
+    if (owner.isValid() && std::max(rightRoom, leftRoom) >= kMinimumWidth) {
+        if (rightRoom >= leftRoom)
+            return {owner.right() + 1 + kMargin, top, rightRoom, height};
+        return {available.left() + kMargin, top, leftRoom, height};
+    }
+    const int width = std::max(kMinimumWidth, available.width() / 3);
+    return {available.right() + 1 - width - kMargin, top, width, height};
+}
+
+void CBrowsePalette::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QAbstractScrollArea::keyPressEvent(event);
 }
 
 CBrowsePalette::~CBrowsePalette()

@@ -55,6 +55,11 @@ public:
     // Commands of the right-button menu.
     void runCommand(int command);
 
+    // Where the palette goes: beside the dialog (`owner`, its frame) on the
+    // wider free side of the work area, its title bar (`titleHeight`) inside
+    // it; over the work area's right part when neither side has room.
+    static QRect placeBeside(const QRect& available, const QRect& owner, int titleHeight);
+
 signals:
     // Every thumbnail of the display list is there.
     void filled();
@@ -66,6 +71,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // Escape closes the palette, as its close button does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void updateScrollRange();

@@ -3,6 +3,8 @@
 
 #include "BrowserTest.h"
 
+#include <QPointer>
+
 #include "browser/CBrowsePalette.h"
 #include "browser/model/ThumbnailDatabase.h"
 #include "resources/Strings.h"
@@ -42,6 +44,34 @@ class PaletteTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void placedBesideTheDialogAndEscapeCloses()
+    {
+        const QRect area(0, 0, 1024, 740);
+        // The wider free side is taken; the title bar stays inside the area.
+        const QRect right = CBrowsePalette::placeBeside(area, QRect(100, 200, 400, 300), 30);
+        QCOMPARE(right.left(), 504);
+        QCOMPARE(right.top(), 30);
+        QVERIFY(area.contains(right));
+        const QRect left = CBrowsePalette::placeBeside(area, QRect(600, 200, 400, 300), 30);
+        QVERIFY(left.right() < 600);
+        QVERIFY(area.contains(left));
+        // No room on either side: over the right part, still inside.
+        const QRect squeezed = CBrowsePalette::placeBeside(area, QRect(50, 0, 924, 700), 30);
+        QVERIFY(area.contains(squeezed));
+        QVERIFY(squeezed.width() >= 200);
+
+        PrivatePlace place;
+        TestTree tree;
+        tree.picture("a.bmp", 64, 48);
+        CPictureOpenDlg dlg("", QString::fromStdString(tree.folder()), "Alle|*.*||");
+        dlg.show();
+        QPointer<CBrowsePalette> palette = openPalette(dlg);
+        QVERIFY(palette);
+        QTest::keyClick(palette.data(), Qt::Key_Escape);
+        QTRY_VERIFY_WITH_TIMEOUT(!palette, 30000);
+        QVERIFY(dlg.isVisible());
+    }
+
     void thumbnailsFitAndTheDatabaseKeepsThem()
     {
         PrivatePlace place;
@@ -67,6 +97,11 @@ private slots:
             QCOMPARE(item->writeTime(), fileWriteStamp(tree.path(want.name)));
         }
         QVERIFY(palette->changed());
+        // Beside the dialog, inside the work area, the dialog left free.
+        const QRect area = dlg.screen()->availableGeometry();
+        QVERIFY(area.contains(palette->geometry()));
+        QVERIFY(palette->geometry().top() > area.top()); // room for the title bar
+        QVERIFY(!palette->geometry().intersects(dlg.frameGeometry()));
         closePalette(dlg);
         ThumbnailMap stored;
         QVERIFY(decodeThumbnailDatabase(fileBytes(place.database()), stored));
