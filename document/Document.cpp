@@ -211,31 +211,25 @@ bool Document::canRedo() const
 
 bool Document::undo()
 {
-    if (m_mode == DocumentMode::Exporting)
-        return false;
-    stopPlayback();
-    closeStep(); // a stroke still held becomes a step of its own
-    if (!m_history.canUndo())
-        return false;
-    discardUnbakedDeformation();
-    EditTarget target = editTarget();
-    m_history.undo(target);
-    reportEdit(target);
-    historyChanged();
-    return true;
+    return travel(&UndoHistory::canUndo, &UndoHistory::undo);
 }
 
 bool Document::redo()
 {
+    return travel(&UndoHistory::canRedo, &UndoHistory::redo);
+}
+
+bool Document::travel(bool (UndoHistory::*can)() const, bool (UndoHistory::*go)(EditTarget&))
+{
     if (m_mode == DocumentMode::Exporting)
         return false;
     stopPlayback();
-    closeStep();
-    if (!m_history.canRedo())
+    closeStep(); // a stroke still held becomes a step of its own
+    if (!(m_history.*can)())
         return false;
     discardUnbakedDeformation();
     EditTarget target = editTarget();
-    m_history.redo(target);
+    (m_history.*go)(target);
     reportEdit(target);
     historyChanged();
     return true;

@@ -236,6 +236,8 @@ private:
     EditTarget editTarget();
     void reportEdit(const EditTarget& target);
     void discardUnbakedDeformation();
+    // Undo or redo: one step through the history, as `go` moves.
+    bool travel(bool (UndoHistory::*can)() const, bool (UndoHistory::*go)(EditTarget&));
     void setModifiedFlag(bool modified);
     void historyChanged();
     void workReplaced();

@@ -12,7 +12,6 @@
 #include <QPainter>
 #include <QRegion>
 
-#include <mutex>
 
 namespace knetix {
 

@@ -21,7 +21,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 
-#include <mutex>
 #include <QAction>
 #include <QKeySequence>
 #include <QPrintDialog>
@@ -311,13 +310,13 @@ void CMainDlg::command(int id)
     }
     switch (id) {
     case IDC_SMALL:
-        selectSize(kDivisorSmall);
+        m_document->selectSize(kDivisorSmall);
         return;
     case IDC_MEDIUM:
-        selectSize(kDivisorMedium);
+        m_document->selectSize(kDivisorMedium);
         return;
     case IDC_LARGE:
-        selectSize(kDivisorLarge);
+        m_document->selectSize(kDivisorLarge);
         return;
     default:
         break;
@@ -399,11 +398,6 @@ void CMainDlg::report(const Outcome& outcome)
 }
 
 // ---- tools and sizes ----
-
-void CMainDlg::selectSize(int32_t divisor)
-{
-    m_document->selectSize(divisor);
-}
 
 void CMainDlg::toolChanged()
 {

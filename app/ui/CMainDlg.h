@@ -113,7 +113,6 @@ private:
     void workReplaced() override { toolChanged(); }
 
     void addShortcuts();
-    void selectSize(int32_t divisor);
     void showToolState();
     void syncSliders();
     bool checkPicture();
