@@ -23,6 +23,8 @@
 
 namespace knetix {
 
+namespace fs = std::filesystem;
+
 namespace {
 
 constexpr const char* kSaveOnExitKey = "Browse/SAVEDB";
@@ -82,6 +84,8 @@ CBrowsePalette::CBrowsePalette(CFileDlg* owner)
 QRect CBrowsePalette::placeBeside(const QRect& available, const QRect& owner, int titleHeight)
 {
     constexpr int kMinimumWidth = 200;
+    // Six columns of thumbnails and the scroll bar: wider is only emptier.
+    constexpr int kMaximumWidth = 6 * kPaletteCellWidth + 24;
     constexpr int kMargin = 4;
     const int top = available.top() + titleHeight;
     const int height = std::max(available.bottom() - top - kMargin, 100);
@@ -89,8 +93,9 @@ QRect CBrowsePalette::placeBeside(const QRect& available, const QRect& owner, in
     const int leftRoom = owner.isValid() ? owner.left() - available.left() - 2 * kMargin : 0;
     if (owner.isValid() && std::max(rightRoom, leftRoom) >= kMinimumWidth) {
         if (rightRoom >= leftRoom)
-            return {owner.right() + 1 + kMargin, top, rightRoom, height};
-        return {available.left() + kMargin, top, leftRoom, height};
+            return {owner.right() + 1 + kMargin, top, std::min(rightRoom, kMaximumWidth), height};
+        const int width = std::min(leftRoom, kMaximumWidth);
+        return {owner.left() - kMargin - width, top, width, height};
     }
     const int width = std::max(kMinimumWidth, available.width() / 3);
     return {available.right() + 1 - width - kMargin, top, width, height};
@@ -125,7 +130,10 @@ void CBrowsePalette::scan()
         QListWidget* list = m_owner->list();
         for (int i = 0; i < list->count(); ++i) {
             const std::string path = m_folder + list->item(i)->text().toStdString();
-            if (!FindReader(path))
+            // Pictures, and files named as pictures that cannot be read: those
+            // show the red cross, so that the user sees why they do not open.
+            std::error_code error;
+            if (!fs::is_regular_file(path, error) || !(ImExp_HasPictureExtension(path) || FindReader(path)))
                 continue;
             m_displayList.push_back(path);
             const uint64_t stamp = fileWriteStamp(path);
@@ -238,7 +246,7 @@ void CBrowsePalette::paintCell(QPainter& p, const std::string& path, QPoint at) 
     p.setPen(Qt::black);
     const std::string name = std::filesystem::path(path).filename().string();
     p.drawText(QRect(at.x(), at.y() + 100, kPaletteCellWidth, 20), Qt::AlignCenter | Qt::TextSingleLine,
-               QString::fromStdString(name));
+               p.fontMetrics().elidedText(QString::fromStdString(name), Qt::ElideMiddle, kPaletteCellWidth - 6));
 }
 
 void CBrowsePalette::paintEvent(QPaintEvent* event)

@@ -16,9 +16,9 @@ struct Entry {
 // Sorted by id, so that a lookup is a binary search.
 constexpr Entry kStrings[] = {
     {IDS_FILTER_OPEN_PICTURE,
-     "Alle Dateien (*.*)|*.JPG;*.PCX;*.TIF;*.GIF;*.TGA;*.BMP;*.PCD|JPEG-Dateien (*.JPG)|*.JPG|"
-     "PCX Dateien (*.PCX)|*.PCX|TIFF Dateien (*.TIF)|*.TIF|TARGA Dateien (*.TGA)|*.TGA|"
-     "Bitmap Dateien (*.BMP)|*.BMP|Kodak Photo CD Dateien (*.PCD)|*.PCD|"},
+     "Alle Bilder|*.JPG;*.PCX;*.TIF;*.GIF;*.TGA;*.BMP;*.PCD|JPEG-Dateien (*.JPG)|*.JPG|"
+     "PCX Dateien (*.PCX)|*.PCX|TIFF Dateien (*.TIF)|*.TIF|GIF-Dateien (*.GIF)|*.GIF|TARGA Dateien (*.TGA)|*.TGA|"
+     "Bitmap Dateien (*.BMP)|*.BMP|Kodak Photo CD Dateien (*.PCD)|*.PCD|Alle Dateien (*.*)|*.*|"},
     {IDS_FILTER_SAVE_PICTURE,
      "JPEG-Dateien (*.JPG)|*.JPG|PCX Dateien (*.PCX)|*.PCX|TIFF Dateien (*.TIF)|*.TIF|"
      "TARGA Dateien (*.TGA)|*.TGA|Bitmap-Dateien (*.BMP)|*.BMP|"},

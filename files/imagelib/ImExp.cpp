@@ -368,6 +368,16 @@ bool FindReader(const fs::path& file)
     }
 }
 
+bool ImExp_HasPictureExtension(const fs::path& file)
+{
+    std::string ext = file.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    for (const char* known : {".jpg", ".jpeg", ".jpe", ".pcx", ".tif", ".tiff", ".gif", ".tga", ".bmp", ".pcd"})
+        if (ext == known)
+            return true;
+    return false;
+}
+
 std::optional<ImageFileInfo> ImExp_ShowFileInfo(const fs::path& file)
 {
     try {

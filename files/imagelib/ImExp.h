@@ -50,6 +50,11 @@ ImExpStatus ImExp_WriteFile(const std::filesystem::path& file, const Bitmap24Vie
 // True if a reader accepts the file (its contents, not its name, decide).
 bool FindReader(const std::filesystem::path& file);
 
+// True if the name ends in the extension of a format the library reads
+// (.jpg, .jpeg, .jpe, .pcx, .tif, .tiff, .gif, .tga, .bmp, .pcd; any case):
+// such a file is meant to be a picture, whether or not it can be read.
+bool ImExp_HasPictureExtension(const std::filesystem::path& file);
+
 // What the information window shows about a picture file.
 struct ImageFileInfo {
     std::string format;      // e.g. "JPEG", "BMP"

@@ -80,6 +80,7 @@ private slots:
         tree.picture("tall.bmp", 480, 640);
         tree.picture("line.bmp", 1000, 10);
         tree.file("text.jpg", "not a picture");
+        tree.file("liesmich.txt", "not a picture either");
         tree.dir("sub.bmp");
         CPictureOpenDlg dlg("", QString::fromStdString(tree.folder()), "Alle|*.*||");
         dlg.show();
@@ -87,7 +88,10 @@ private slots:
         CBrowsePalette* palette = openPalette(dlg);
         QVERIFY(palette);
         QCOMPARE(palette->windowTitle(), QString("Durchsuchen"));
-        QCOMPARE(palette->displayList().size(), size_t(3)); // folders and non-pictures are left out
+        // Folders and other files are left out; a file named as a picture that
+        // does not read is there, as a red cross.
+        QCOMPARE(palette->displayList().size(), size_t(4));
+        QVERIFY(!palette->shownItem(tree.path("text.jpg"))->hasThumbnail());
         struct Want { const char* name; int w, h; };
         for (Want want : {Want{"wide.bmp", 120, 90}, Want{"tall.bmp", 67, 90}, Want{"line.bmp", 120, 1}}) {
             const CPaletteItem* item = palette->shownItem(tree.path(want.name));
@@ -105,7 +109,7 @@ private slots:
         closePalette(dlg);
         ThumbnailMap stored;
         QVERIFY(decodeThumbnailDatabase(fileBytes(place.database()), stored));
-        QCOMPARE(stored.size(), size_t(3));
+        QCOMPARE(stored.size(), size_t(4));
         QVERIFY(stored.count(tree.path("tall.bmp")));
 
         // A second palette shows the folder at once from the file, and writes nothing.

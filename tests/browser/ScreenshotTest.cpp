@@ -68,13 +68,21 @@ private slots:
         const int clicked = palette->itemAt(QPoint(200, 50));
         QCOMPARE(clicked, 1);
         const auto& list = palette->displayList();
-        QCOMPARE(list.size(), size_t(2)); // the two pictures
+        // The two pictures, and the two files named as pictures that do not
+        // read (hund.pcx, strand.jpg) as red crosses.
+        QCOMPARE(list.size(), size_t(4));
         for (int k = 0; k < int(list.size()); ++k) {
             const QPoint at(kPaletteCellWidth * (k % columns), kPaletteCellHeight * (k / columns));
             const QColor frame = cells.pixelColor(at + QPoint(1, kPaletteCellHeight / 2));
             QCOMPARE(frame == QColor(Qt::black), k == clicked);
             const CPaletteItem* item = palette->shownItem(list[size_t(k)]);
-            QVERIFY(item && item->hasThumbnail());
+            QVERIFY(item);
+            const bool picture = list[size_t(k)].ends_with(".bmp");
+            QCOMPARE(item->hasThumbnail(), picture);
+            if (!picture) {
+                QCOMPARE(cells.pixelColor(at + QPoint(kPaletteCellWidth / 2, kPaletteCellHeight / 2)), QColor(255, 0, 0));
+                continue;
+            }
             // The middle pixel of the thumbnail, whose rows are stored bottom-up.
             const int x = item->m_width / 2, y = item->m_height / 2;
             const uint8_t* px = item->m_thumbnail.data() + 40 +

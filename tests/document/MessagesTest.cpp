@@ -87,9 +87,9 @@ TEST(MessagesTest, GermanWordingIsExact)
     const std::vector<Message> messages = {
         // The string table.
         {"27", table(IDS_FILTER_OPEN_PICTURE),
-         "Alle Dateien (*.*)|*.JPG;*.PCX;*.TIF;*.GIF;*.TGA;*.BMP;*.PCD|JPEG-Dateien (*.JPG)|*.JPG|"
-         "PCX Dateien (*.PCX)|*.PCX|TIFF Dateien (*.TIF)|*.TIF|TARGA Dateien (*.TGA)|*.TGA|"
-         "Bitmap Dateien (*.BMP)|*.BMP|Kodak Photo CD Dateien (*.PCD)|*.PCD|"},
+         "Alle Bilder|*.JPG;*.PCX;*.TIF;*.GIF;*.TGA;*.BMP;*.PCD|JPEG-Dateien (*.JPG)|*.JPG|"
+         "PCX Dateien (*.PCX)|*.PCX|TIFF Dateien (*.TIF)|*.TIF|GIF-Dateien (*.GIF)|*.GIF|TARGA Dateien (*.TGA)|*.TGA|"
+         "Bitmap Dateien (*.BMP)|*.BMP|Kodak Photo CD Dateien (*.PCD)|*.PCD|Alle Dateien (*.*)|*.*|"},
         {"28", table(IDS_FILTER_SAVE_PICTURE),
          "JPEG-Dateien (*.JPG)|*.JPG|PCX Dateien (*.PCX)|*.PCX|TIFF Dateien (*.TIF)|*.TIF|"
          "TARGA Dateien (*.TGA)|*.TGA|Bitmap-Dateien (*.BMP)|*.BMP|"},
