@@ -1,6 +1,7 @@
 #include "browser/FileDialogParts.h"
 
 #include "artwork/Artwork.h"
+#include "browser/model/Listing.h"
 
 #include <QAbstractItemView>
 #include <QMouseEvent>
@@ -16,7 +17,65 @@ const QColor kYellow(255, 255, 0);
 constexpr int kItemWidth = 160;
 constexpr int kItemHeight = 15;
 
+// An item of the file list is as wide as its icon and name, and never wider
+// than the list; it is one row high.
+class FileListDelegate : public QStyledItemDelegate {
+public:
+    explicit FileListDelegate(QListWidget* list) : QStyledItemDelegate(list), m_list(list) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const int width = QStyledItemDelegate::sizeHint(option, index).width();
+        return {std::min(width, m_list->viewport()->width()), CFileList::kRowHeight};
+    }
+
+private:
+    QListWidget* m_list;
+};
+
 } // namespace
+
+CFileList::CFileList(QWidget* parent) : QListWidget(parent)
+{
+    // Icon mode is the one in which items can be put where we want them.
+    setViewMode(QListView::IconMode);
+    setMovement(QListView::Free);
+    setDragEnabled(false);
+    setDragDropMode(QAbstractItemView::NoDragDrop);
+    setResizeMode(QListView::Fixed);
+    setLayoutMode(QListView::SinglePass);
+    setWordWrap(false);
+    setSpacing(0);
+    setUniformItemSizes(false);
+    setTextElideMode(Qt::ElideMiddle);
+    setIconSize(QSize(16, 16));
+    setItemDelegate(new FileListDelegate(this));
+}
+
+void CFileList::initViewItemOption(QStyleOptionViewItem* option) const
+{
+    QListWidget::initViewItemOption(option);
+    option->decorationPosition = QStyleOptionViewItem::Left;
+    option->decorationAlignment = Qt::AlignCenter;
+    option->displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    option->features &= ~QStyleOptionViewItem::WrapText;
+    option->showDecorationSelected = false;
+}
+
+void CFileList::doItemsLayout()
+{
+    QListWidget::doItemsLayout();
+    const int n = count();
+    std::vector<int32_t> widths(size_t(n), 0);
+    for (int i = 0; i < n; ++i)
+        widths[size_t(i)] = rectForIndex(model()->index(i, 0)).width();
+    const std::vector<int32_t> columnWidths = browser::fitColumns(widths, viewport()->width(), kColumnGap);
+    m_columns = std::max<int>(1, int(columnWidths.size()));
+    std::vector<int> left(columnWidths.size(), 0);
+    for (size_t c = 1; c < columnWidths.size(); ++c)
+        left[c] = left[c - 1] + columnWidths[c - 1] + kColumnGap;
+    for (int i = 0; i < n; ++i)
+        setPositionForIndex(QPoint(left[size_t(i % m_columns)], (i / m_columns) * kRowHeight), model()->index(i, 0));
+}
 
 void SkinComboDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
@@ -37,8 +96,10 @@ void SkinComboDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
             icon.paint(painter, QRect(iconX, r.y() + (r.height() - 16) / 2, 16, 16));
         textX = r.x() + 22 + 4 * depth;
     }
-    painter->drawText(QRect(textX, r.y(), r.right() - textX, r.height()), Qt::AlignVCenter | Qt::AlignLeft,
-                      index.data(Qt::DisplayRole).toString());
+    const QRect textRect(textX, r.y(), r.right() - textX, r.height());
+    painter->drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft,
+                      painter->fontMetrics().elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideMiddle,
+                                                        textRect.width()));
     painter->restore();
 }
 
@@ -66,15 +127,19 @@ void CSkinComboBox::paintEvent(QPaintEvent*)
     font.setItalic(true);
     p.setFont(font);
     p.setPen(Qt::black);
+    QRect textRect;
     if (m_folders) {
         const QIcon icon = itemIcon(currentIndex());
         if (!icon.isNull())
             icon.paint(&p, QRect(4, (r.height() - 16) / 2, 16, 16));
-        p.drawText(QRect(24, 0, buttonRect.left() - 26, r.height()), Qt::AlignVCenter | Qt::AlignLeft, currentText());
+        textRect = QRect(24, 0, buttonRect.left() - 26, r.height());
     } else {
         p.drawRect(r.adjusted(0, 0, -buttonSize - 1, -1));
-        p.drawText(QRect(3, 0, buttonRect.left() - 5, r.height()), Qt::AlignVCenter | Qt::AlignLeft, currentText());
+        textRect = QRect(3, 0, buttonRect.left() - 5, r.height());
     }
+    // A long path keeps its start and its end, short of the button.
+    p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft,
+               p.fontMetrics().elidedText(currentText(), Qt::ElideMiddle, textRect.width()));
     if (!m_button.isNull()) {
         // The held button shows pressed: drawn one pixel further in.
         p.drawImage(buttonRect.translated(m_held ? 1 : 0, m_held ? 1 : 0), m_button);

@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QImage>
+#include <QListWidget>
 #include <QStyledItemDelegate>
 
 namespace knetix {
@@ -42,6 +43,31 @@ private:
     bool m_folders;
     bool m_held = false;
     QImage m_button;
+};
+
+// The dialogs' list of folders and files: small icons with their names, row
+// by row, each column as wide as its widest name, so that no name is cut and
+// none runs into its neighbour. A name wider than the whole list is
+// shortened in the middle.
+class CFileList : public QListWidget {
+    Q_OBJECT
+public:
+    static constexpr int kRowHeight = 18;
+    static constexpr int kColumnGap = 6;
+
+    explicit CFileList(QWidget* parent);
+    int columns() const { return m_columns; }
+    // The row an item is shown in.
+    int rowOf(int index) const { return index / m_columns; }
+    int rowCount() const { return (count() + m_columns - 1) / m_columns; }
+    // Qt lays the items out; then they are put into the columns.
+    void doItemsLayout() override;
+
+protected:
+    void initViewItemOption(QStyleOptionViewItem* option) const override;
+
+private:
+    int m_columns = 1;
 };
 
 } // namespace knetix

@@ -12,6 +12,7 @@
 #include "qtbridge/QtBridge.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileIconProvider>
 #include <QKeyEvent>
 #include <QWheelEvent>
@@ -32,8 +33,7 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole;        // full path of the item
 constexpr int kFolderRole = Qt::UserRole + 2;  // true for folders and volumes
-constexpr int kGridWidth = 90;
-constexpr int kGridHeight = 18;
+constexpr int kRowHeight = CFileList::kRowHeight;
 constexpr int kPageRows = 9;
 
 VolumeProvider& volumeProvider()
@@ -120,17 +120,8 @@ CFileDlg::CFileDlg(const Look& look, const QString& defaultName, const QString& 
         scrollToRow((position + h - 1) / h, false);
     });
 
-    m_list = new QListWidget(this);
+    m_list = new CFileList(this);
     m_list->setGeometry(skin::kDialogList.x, skin::kDialogList.y, skin::kDialogList.width, skin::kDialogList.height);
-    m_list->setViewMode(QListView::ListMode);
-    m_list->setFlow(QListView::LeftToRight);
-    m_list->setWrapping(true);
-    m_list->setMovement(QListView::Static);
-    m_list->setResizeMode(QListView::Adjust);
-    m_list->setGridSize(QSize(kGridWidth, kGridHeight));
-    m_list->setIconSize(QSize(16, 16));
-    m_list->setUniformItemSizes(true);
-    m_list->setTextElideMode(Qt::ElideRight);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -142,7 +133,9 @@ CFileDlg::CFileDlg(const Look& look, const QString& defaultName, const QString& 
     m_list->setPalette(listColours);
     m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
-    connect(m_list, &QListWidget::itemSelectionChanged, this, &CFileDlg::onSelection);
+    connect(m_list, &QListWidget::itemSelectionChanged, this, [this] { onSelection(true); });
+    // A click picks an item even when the list already shows it selected.
+    connect(m_list, &QListWidget::itemClicked, this, [this](QListWidgetItem*) { onSelection(true); });
     connect(m_list, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) { ok(); });
     connect(m_list->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] {
         QMetaObject::invokeMethod(this, [this] { labelEditEnded(); }, Qt::QueuedConnection);
@@ -154,6 +147,8 @@ CFileDlg::CFileDlg(const Look& look, const QString& defaultName, const QString& 
     m_nameEdit->setFrame(false);
     m_nameEdit->setText(defaultName);
     m_nameEdit->installEventFilter(this);
+    m_defaultName = defaultName;
+    connect(m_nameEdit, &QLineEdit::textEdited, this, [this] { m_nameTyped = true; });
 
     m_typeCombo = new CSkinComboBox(false, this);
     m_typeCombo->setGeometry(skin::kDialogTypeCombo.x, skin::kDialogTypeCombo.y, skin::kDialogTypeCombo.width,
@@ -240,7 +235,12 @@ int CFileDlg::runModal()
 
 int CFileDlg::rowHeight() const
 {
-    return kGridHeight;
+    return kRowHeight;
+}
+
+QListWidget* CFileDlg::list() const
+{
+    return m_list;
 }
 
 void CFileDlg::reportError(int stringId)
@@ -325,40 +325,36 @@ bool CFileDlg::fillList()
     updateScrollRange();
     QApplication::restoreOverrideCursor();
     m_filling = false;
-    onSelection();
+    onSelection(false);
     return ok;
 }
 
 void CFileDlg::updateScrollRange()
 {
     m_list->doItemsLayout();
-    const int columns = std::max(1, m_list->viewport()->width() / kGridWidth);
-    const int rows = (m_list->count() + columns - 1) / columns;
     const int client = m_list->viewport()->height();
-    m_scrollBar->setRange(std::max(0, rows * kGridHeight - client - 2), client);
+    m_scrollBar->setRange(std::max(0, m_list->rowCount() * kRowHeight - client - 2), client);
 }
 
 void CFileDlg::scrollToRow(int row, bool moveBar)
 {
-    const int columns = std::max(1, m_list->viewport()->width() / kGridWidth);
-    const int rows = (m_list->count() + columns - 1) / columns;
-    const int visible = m_list->viewport()->height() / kGridHeight;
+    const int rows = m_list->rowCount();
+    const int visible = m_list->viewport()->height() / kRowHeight;
     row = std::clamp(row, 0, std::max(0, rows - visible));
     if (row == m_topRow && !moveBar)
         return;
     m_topRow = row;
-    m_list->verticalScrollBar()->setValue(row * kGridHeight);
+    m_list->verticalScrollBar()->setValue(row * kRowHeight);
     if (moveBar) {
-        const int target = std::min(row * kGridHeight, m_scrollBar->model().maximum());
+        const int target = std::min(row * kRowHeight, m_scrollBar->model().maximum());
         m_scrollBar->scrollBy(target - m_scrollBar->position());
     }
 }
 
 void CFileDlg::ensureVisible(const QListWidgetItem* item)
 {
-    const int columns = std::max(1, m_list->viewport()->width() / kGridWidth);
-    const int row = m_list->row(item) / columns;
-    const int visible = std::max(1, m_list->viewport()->height() / kGridHeight);
+    const int row = m_list->rowOf(m_list->row(item));
+    const int visible = std::max(1, m_list->viewport()->height() / kRowHeight);
     if (row < m_topRow)
         scrollToRow(row, true);
     else if (row >= m_topRow + visible)
@@ -376,21 +372,64 @@ QListWidgetItem* CFileDlg::selectedItem() const
     return items.isEmpty() ? nullptr : items.front();
 }
 
-void CFileDlg::onSelection()
+void CFileDlg::onSelection(bool byUser)
 {
     if (m_filling)
         return;
     QListWidgetItem* item = selectedItem();
-    if (item && !isFolderItem(item))
-        m_nameEdit->setText(item->text());
+    // A save dialog takes a file's name only when the user picks the file: the
+    // item the list starts on must not become the target of one click on OK.
+    if (item && !isFolderItem(item) && (byUser || !m_saving))
+        putName(item->text());
     if (item)
         ensureVisible(item);
     selectionChanged();
 }
 
-void CFileDlg::selectFile(const QString& name)
+void CFileDlg::putName(const QString& name)
 {
     m_nameEdit->setText(name);
+    m_nameTyped = false;
+}
+
+std::string CFileDlg::typedPath() const
+{
+    return browser::resolveTypedPath(ss(m_nameEdit->text()), m_folder, ss(QDir::homePath()));
+}
+
+bool CFileDlg::enterTypedFolder(const std::string& path)
+{
+    std::error_code error;
+    if (!fs::is_directory(path, error))
+        return false;
+    putName(m_saving ? m_defaultName : QString());
+    goTo(browser::withSlash(path));
+    return true;
+}
+
+bool CFileDlg::goTo(const std::string& folder)
+{
+    if (folder == m_folder)
+        return true;
+    const std::string old = m_folder;
+    const browser::FolderTrail oldTrail = m_trail;
+    m_folder = folder;
+    if (!fillList()) {
+        m_folder = old;
+        fillList();
+        return false;
+    }
+    // From the volume down, as if each folder on the way had been entered.
+    m_trail.choose(0);
+    m_trail.enter(m_folder);
+    fillFolderCombo();
+    folderChanged();
+    return true;
+}
+
+void CFileDlg::selectFile(const QString& name)
+{
+    putName(name);
     for (int i = 0; i < m_list->count(); ++i) {
         if (browser::sameName(ss(m_list->item(i)->text()), ss(name))) {
             m_list->setCurrentRow(i);
@@ -527,9 +566,10 @@ void CFileDlg::labelEditEnded()
         fs::rename(m_newFolderPath, target, error);
     if (!free || error) {
         item->setText(QString::fromUtf8(kNewFolderName));
-        return;
+    } else {
+        item->setData(kPathRole, qs(target));
     }
-    item->setData(kPathRole, qs(target));
+    updateScrollRange(); // the new name may make its column wider
 }
 
 void CFileDlg::deleteSelected()
@@ -569,7 +609,7 @@ void CFileDlg::deleteSelected()
 void CFileDlg::listKey(QKeyEvent* event, bool& handled)
 {
     handled = true;
-    const int columns = std::max(1, m_list->viewport()->width() / kGridWidth);
+    const int columns = m_list->columns();
     const int count = m_list->count();
     switch (event->key()) {
     case Qt::Key_Return:
@@ -605,7 +645,7 @@ void CFileDlg::listKey(QKeyEvent* event, bool& handled)
         const QSignalBlocker block(m_list);
         m_list->setCurrentRow(current);
         if (!isFolderItem(m_list->item(current)))
-            m_nameEdit->setText(m_list->item(current)->text());
+            putName(m_list->item(current)->text());
         selectionChanged();
         return;
     }
@@ -687,6 +727,26 @@ void CFileDlg::mouseReleaseEvent(QMouseEvent*)
 
 void CFileOpenDlg::okPressed()
 {
+    // What the user typed wins over the item the list happens to show
+    // selected: a folder is entered, a file in any folder opened.
+    if (nameTyped() && !nameEdit()->text().isEmpty()) {
+        const std::string path = typedPath();
+        if (enterTypedFolder(path))
+            return;
+        const std::string folder = browser::parentFolder(path);
+        std::error_code error;
+        if (!fs::is_directory(folder, error) || !fs::exists(path, error)) {
+            showMessage(this, qs(path) + QString::fromUtf8(loadString(IDS_FILE_DOES_NOT_EXIST)),
+                        MessageKind::Warning);
+            return;
+        }
+        const QString name = qs(path.substr(folder.size()));
+        if (!goTo(folder))
+            return;
+        putName(name);
+        accept(ss(name));
+        return;
+    }
     QListWidgetItem* item = selectedItem();
     if (isFolderItem(item)) {
         enter(item);
@@ -735,6 +795,24 @@ bool CFileSaveDlg::eventFilter(QObject* watched, QEvent* event)
 
 void CFileSaveDlg::okPressed()
 {
+    if (nameTyped() && !nameEdit()->text().isEmpty()) {
+        // A typed folder is entered; a typed path saves into its folder.
+        const std::string path = typedPath();
+        if (enterTypedFolder(path))
+            return;
+        const std::string folder = browser::parentFolder(path);
+        std::error_code error;
+        if (!fs::is_directory(folder, error)) {
+            showMessage(this, QString::fromUtf8(loadString(IDS_FOLDER_DOES_NOT_EXIST)).arg(qs(folder)),
+                        MessageKind::Warning);
+            return;
+        }
+        const QString name = qs(path.substr(folder.size()));
+        if (!goTo(folder))
+            return;
+        putName(name);
+        m_folderMark = false;
+    }
     if (m_folderMark || atMyComputer()) {
         QListWidgetItem* item = selectedItem();
         if (!item)
@@ -744,8 +822,26 @@ void CFileSaveDlg::okPressed()
             return;
         }
     }
-    m_resultName = ss(nameEdit()->text());
-    m_resultPattern = currentPattern();
+    const std::string name = ss(nameEdit()->text());
+    // No name, no file: an empty name would make a hidden file of the extension alone.
+    if (name.empty() || atMyComputer())
+        return;
+    const std::string pattern = currentPattern();
+    const std::string path = browser::completeFileName(currentFolder() + name, pattern);
+    std::error_code error;
+    if (fs::is_directory(path, error)) {
+        goTo(browser::withSlash(path));
+        return;
+    }
+    // Saving over a file is the user's decision; No goes back to the dialog.
+    if (fs::exists(path, error)) {
+        const QString shown = qs(fs::path(path).filename().string());
+        if (!showMessage(this, QString::fromUtf8(loadString(IDS_ASK_REPLACE_FILE)).arg(shown), MessageKind::Question))
+            return;
+    }
+    m_resultName = name;
+    m_resultPattern = pattern;
+    m_resultPath = path;
     finish(1);
 }
 

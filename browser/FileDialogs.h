@@ -24,6 +24,7 @@ class QListWidgetItem;
 namespace knetix {
 
 class CCommandButton;
+class CFileList;
 class CListScrollBar;
 class CSkinButton;
 class CSkinComboBox;
@@ -82,8 +83,14 @@ public:
     // Selects the list item of that name (case-insensitive) and puts it into
     // the file-name box.
     void selectFile(const QString& name);
+    // Shows that folder (ending in "/"), wherever it is; false, with a
+    // message, when it cannot be listed.
+    bool goTo(const std::string& folder);
+    // True while the file-name box holds what the user typed, not a name the
+    // dialog put there.
+    bool nameTyped() const { return m_nameTyped; }
 
-    QListWidget* list() const { return m_list; }
+    QListWidget* list() const;
     QLineEdit* nameEdit() const { return m_nameEdit; }
     CSkinComboBox* folderCombo() const { return m_folderCombo; }
     CSkinComboBox* typeCombo() const { return m_typeCombo; }
@@ -102,6 +109,13 @@ protected:
     virtual void okPressed() = 0;
 
     bool isFolderItem(const QListWidgetItem* item) const;
+    // Puts a name into the file-name box (not the user's typing).
+    void putName(const QString& name);
+    // What a typed path names, resolved against the current folder and home.
+    std::string typedPath() const;
+    // A typed path that names a folder: go there, the file-name box emptied
+    // (open) or given the default name (save). True if it was a folder.
+    bool enterTypedFolder(const std::string& path);
     QListWidgetItem* selectedItem() const;
     // Enters the folder or volume of the item.
     void enter(const QListWidgetItem* item);
@@ -130,13 +144,15 @@ private:
     void updateScrollRange();
     void ensureVisible(const QListWidgetItem* item);
     void labelEditEnded();
-    void onSelection();
+    void onSelection(bool byUser);
 
     std::string m_folder;
+    QString m_defaultName;
+    bool m_nameTyped = false;
     std::vector<browser::FileType> m_types;
     browser::FolderTrail m_trail;
     QImage m_background;
-    QListWidget* m_list = nullptr;
+    CFileList* m_list = nullptr;
     QLineEdit* m_nameEdit = nullptr;
     CSkinComboBox* m_folderCombo = nullptr;
     CSkinComboBox* m_typeCombo = nullptr;
@@ -170,10 +186,12 @@ class CFileSaveDlg : public CFileDlg {
 public:
     CFileSaveDlg(const Look& look, const QString& defaultName, const QString& initialFolder, const QString& filter,
                  QWidget* parent);
-    // The text of the file-name box and the chosen type's pattern, after OK;
-    // the full path is currentFolder() + resultName().
+    // The text of the file-name box and the chosen type's pattern, after OK.
     const std::string& resultName() const { return m_resultName; }
     const std::string& resultPattern() const { return m_resultPattern; }
+    // currentFolder() + resultName(), with the type's extension appended when
+    // the name has another one: the file that is written.
+    const std::string& resultPath() const { return m_resultPath; }
     bool folderMark() const { return m_folderMark; }
 
 protected:
@@ -184,6 +202,7 @@ protected:
 private:
     std::string m_resultName;
     std::string m_resultPattern;
+    std::string m_resultPath;
     bool m_folderMark = false;
 };
 

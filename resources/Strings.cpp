@@ -44,6 +44,8 @@ constexpr Entry kStrings[] = {
     {IDS_DELETE_FILE_FAILED, "Die Datei konnte nicht gelöscht werden!"},
     {IDS_UNDO, "Rückgängig\tStrg+Z"},
     {IDS_REDO, "Wiederherstellen\tStrg+Y"},
+    {IDS_ASK_REPLACE_FILE, "„%1“ ist bereits vorhanden. Möchten Sie die Datei ersetzen?"},
+    {IDS_FOLDER_DOES_NOT_EXIST, "Der Ordner „%1“ existiert nicht."},
     {IDS_ARCHIVE_END_OF_DATA, "Es wurde versucht, auf eine Stelle hinter dem Ende von %1 zuzugreifen."},
     {IDS_ARCHIVE_BAD_FORMAT, "%1 besitzt ein falsches Format."},
     {IDS_ARCHIVE_UNEXPECTED_OBJECT, "%1 enthielt ein unerwartetes Objekt."},

@@ -36,6 +36,9 @@ enum StringId : int32_t {
     // The canvas's menu: the entry, a tab, the shortcut shown beside it.
     IDS_UNDO = 128,
     IDS_REDO = 129,
+    // The save dialogs; "%1" stands for the file or folder name.
+    IDS_ASK_REPLACE_FILE = 130,
+    IDS_FOLDER_DOES_NOT_EXIST = 131,
     // File and archive messages; "%1" stands for the file name.
     IDS_ARCHIVE_END_OF_DATA = 61696,
     IDS_ARCHIVE_BAD_FORMAT = 61697,

@@ -1,6 +1,5 @@
 #include "app/ui/CMainDlg.h"
 
-#include "document/FileNames.h"
 #include "document/ProgramFiles.h"
 #include "app/ui/CCompressorDlg.h"
 #include "app/ui/Printing.h"
@@ -579,8 +578,7 @@ std::optional<std::string> CMainDlg::askSavePath(FolderSlot slot, const QString&
     Dialog dialog(name, qs(m_folders[slot]), filter, this);
     if (dialog.runModal() != 1)
         return std::nullopt;
-    const std::string path =
-        completeFileName(dialog.currentFolder() + dialog.resultName(), dialog.resultPattern());
+    const std::string path = dialog.resultPath();
     m_folders[slot] = folderOf(path);
     return path;
 }

@@ -932,7 +932,7 @@ QImage drawDialog(const QString& title)
                    skin::kScrollBarHeight + 4),
          QColor(10, 10, 12), 3);
     engrave(p, QRectF(55, 213, 120, 13), "Dateiname", font(9, true, true), Qt::AlignLeft, QColor(170, 172, 178));
-    engrave(p, QRectF(54, 244, 120, 13), "Dateityp", font(9, true, true), Qt::AlignLeft, QColor(170, 172, 178));
+    engrave(p, QRectF(54, 247, 120, 11), "Dateityp", font(9, true, true), Qt::AlignLeft, QColor(170, 172, 178));
     engrave(p, QRectF(54, 286, 260, 26), title, font(18, true), Qt::AlignLeft | Qt::AlignVCenter,
             QColor(214, 156, 64));
     for (QPointF s : {QPointF(20, 20), QPointF(370, 20), QPointF(20, 305), QPointF(370, 305)})

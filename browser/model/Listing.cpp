@@ -15,6 +15,28 @@ std::string upper(std::string_view text)
     return out;
 }
 
+// The extension (upper case, with its dot) under which a file type lists the
+// other spellings of its format.
+std::string canonicalExtension(std::string ext)
+{
+    ext = upper(ext);
+    if (ext == ".JPEG" || ext == ".JPE")
+        return ".JPG";
+    if (ext == ".TIFF")
+        return ".TIF";
+    return ext;
+}
+
+// The extension with its dot, from the last dot of the name part, or empty.
+std::string_view extensionOf(std::string_view path)
+{
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return {};
+    return path.substr(dot);
+}
+
 } // namespace
 
 std::vector<FileType> parseFilter(std::string_view filter)
@@ -57,11 +79,77 @@ bool matchesPattern(std::string_view fileName, std::string_view pattern)
     if (taken(ext))
         return true;
     // The other spellings of the same formats go with their type.
-    if (ext == ".JPEG" || ext == ".JPE")
-        return taken(".JPG");
-    if (ext == ".TIFF")
-        return taken(".TIF");
-    return false;
+    const std::string canonical = canonicalExtension(ext);
+    return canonical != ext && taken(canonical);
+}
+
+std::string completeFileName(const std::string& chosenPath, std::string_view pattern)
+{
+    std::string wanted(pattern.substr(0, pattern.find(';')));
+    if (wanted.starts_with('*'))
+        wanted.erase(0, 1);
+    if (!wanted.starts_with('.') || wanted.find('*') != std::string::npos)
+        return chosenPath; // "*.*" names no extension
+    if (canonicalExtension(std::string(extensionOf(chosenPath))) == canonicalExtension(wanted))
+        return chosenPath;
+    for (char& ch : wanted)
+        ch = char(std::tolower(static_cast<unsigned char>(ch)));
+    return chosenPath + wanted;
+}
+
+std::string resolveTypedPath(std::string_view typed, std::string_view folder, std::string_view home)
+{
+    std::string path;
+    if (typed == "~" || typed.starts_with("~/"))
+        path = withSlash(home) + std::string(typed.substr(typed.size() > 1 ? 2 : 1));
+    else if (typed.starts_with('/'))
+        path = std::string(typed);
+    else
+        path = withSlash(folder) + std::string(typed);
+    // "." and ".." by their names, as the shell takes them; never above "/".
+    std::vector<std::string_view> parts;
+    std::string_view rest = path;
+    while (!rest.empty()) {
+        const size_t slash = rest.find('/');
+        const std::string_view part = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::string out;
+    for (std::string_view part : parts)
+        out.append("/").append(part);
+    if (out.empty() || path.ends_with('/'))
+        out += '/';
+    return out;
+}
+
+std::vector<int32_t> fitColumns(const std::vector<int32_t>& itemWidths, int32_t available, int32_t gap)
+{
+    available = std::max(available, 1);
+    const size_t count = itemWidths.size();
+    if (count == 0)
+        return {available};
+    const int32_t narrowest = std::max(1, *std::min_element(itemWidths.begin(), itemWidths.end()));
+    size_t columns = std::min(count, size_t(std::max(1, (available + gap) / (narrowest + gap))));
+    std::vector<int32_t> widths;
+    for (; columns >= 1; --columns) {
+        widths.assign(columns, 0);
+        for (size_t i = 0; i < count; ++i)
+            widths[i % columns] = std::max(widths[i % columns], std::min(itemWidths[i], available));
+        int64_t total = int64_t(gap) * int64_t(columns - 1);
+        for (int32_t w : widths)
+            total += w;
+        if (total <= available)
+            break;
+    }
+    return widths;
 }
 
 DriveKind classifyVolume(std::string_view type, std::string_view root)

@@ -28,6 +28,23 @@ std::vector<FileType> parseFilter(std::string_view filter);
 // with an extension. ".jpeg" and ".jpe" count as ".JPG", ".tiff" as ".TIF".
 bool matchesPattern(std::string_view fileName, std::string_view pattern);
 
+// The name a save dialog stands for: the pattern's extension ("*.KNX") is
+// appended in lower case (".knx") when the name's own extension is not that
+// one or another spelling of it ("bild.jpeg" stays for "*.JPG"); "bild" and
+// "bild.bmp" saved as a project become "bild.knx" and "bild.bmp.knx".
+std::string completeFileName(const std::string& chosenPath, std::string_view pattern);
+
+// What a path typed into the file-name box means, as an absolute path with
+// "." and ".." resolved: "~" and "~/..." start in `home`, a path starting
+// with "/" stays, anything else is taken inside `folder` (which ends in "/").
+std::string resolveTypedPath(std::string_view typed, std::string_view folder, std::string_view home);
+
+// The widths of the file list's columns. Items flow left to right, row by
+// row; each column is as wide as its widest item, with `gap` pixels between
+// columns. The most columns that fit `available` are taken; one column at the
+// least, and no column wider than `available`.
+std::vector<int32_t> fitColumns(const std::vector<int32_t>& itemWidths, int32_t available, int32_t gap);
+
 // Kinds of volume, as the icons tell them apart.
 enum class DriveKind { Removable, Fixed, Remote, CdRom, RamDisk, Unknown };
 

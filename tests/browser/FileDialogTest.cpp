@@ -233,13 +233,181 @@ private slots:
         QCOMPARE(dlg.resultPattern(), std::string("*.BMP"));
         QCOMPARE(dlg.currentFolder(), tree.folder());
 
+        QCOMPARE(dlg.resultPath(), tree.path("neu ohne Endung.bmp"));
+
+        // No name, no file (".avi" alone would be a hidden file).
         CAviSaveDlg empty("", QString::fromStdString(tree.folder()), "Filme|*.AVI||");
         empty.show();
         typeName(empty, "");
         QVERIFY(!empty.folderMark());
-        empty.ok(); // no check of the name
-        QCOMPARE(empty.result(), int(QDialog::Accepted));
-        QCOMPARE(empty.resultName(), std::string());
+        empty.ok();
+        QVERIFY(empty.isVisible());
+    }
+
+    void namesAreNeitherCutNorOverlapping()
+    {
+        struct Case {
+            std::vector<std::string> folders, files;
+        };
+        const std::string longName = "IMG_20240815_Urlaub am Meer mit der ganzen Familie und dem Hund, Abend.jpg";
+        for (const Case& c : {Case{{"s", "sane", "shots"}, {"Bild2.jpg", "bild10.JPG", "x.jpg"}},
+                              Case{{"Ordner"}, {"kurz.jpg", longName, "Z.jpg"}}}) {
+            TestTree tree;
+            for (const std::string& name : c.folders)
+                tree.dir(name);
+            for (const std::string& name : c.files)
+                tree.file(name);
+            CPictureOpenDlg dlg("", QString::fromStdString(tree.folder()), kTestFilter);
+            dlg.show();
+            QListWidget* list = dlg.list();
+            QCOMPARE(list->count(), int(c.folders.size() + c.files.size()));
+            const int width = list->viewport()->width();
+            std::vector<QRect> seen;
+            for (int i = 0; i < list->count(); ++i) {
+                const QRect r = list->visualRect(list->model()->index(i, 0));
+                QVERIFY2(r.left() >= 0 && r.right() < width, qPrintable(list->item(i)->text()));
+                for (const QRect& other : seen)
+                    QVERIFY2(!r.intersects(other), qPrintable(list->item(i)->text()));
+                seen.push_back(r);
+                // The whole name and its icon fit, unless the name is wider than the list.
+                const int needed = list->fontMetrics().horizontalAdvance(list->item(i)->text()) + 16;
+                if (list->item(i)->text() == QString::fromStdString(longName))
+                    QCOMPARE(r.width(), width);
+                else
+                    QVERIFY2(r.width() >= needed, qPrintable(list->item(i)->text()));
+            }
+            if (c.folders.size() == 3) {
+                // Short names share a row; each column as wide as its widest name.
+                QCOMPARE(seen[1].top(), seen[0].top());
+                QCOMPARE(seen[2].top(), seen[0].top());
+                QCOMPARE(seen[1].left(), std::max(seen[0].width(), seen[3].width()) + CFileList::kColumnGap);
+            }
+        }
+    }
+
+    void typedPathsWinOverTheSelectedItem()
+    {
+        TestTree tree;
+        tree.dir("a/b/c");
+        tree.dir("home/Bilder");
+        tree.file("a/b/c/bild.jpg");
+        tree.file("home/Bilder/katze.jpg");
+        MessageRecorder messages;
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", QByteArray::fromStdString(tree.path("home")));
+        auto typeAndEnter = [](CFileDlg& dlg, const QString& text) {
+            dlg.nameEdit()->clear();
+            QTest::keyClicks(dlg.nameEdit(), text);
+            QTest::keyClick(dlg.nameEdit(), Qt::Key_Return);
+        };
+
+        // The folder "a" is selected by itself; the typed path still opens.
+        CPictureOpenDlg open("", QString::fromStdString(tree.folder()), kTestFilter);
+        open.show();
+        QVERIFY(open.nameTyped() == false);
+        typeAndEnter(open, "a/b/c/bild.jpg");
+        QCOMPARE(open.result(), int(QDialog::Accepted));
+        QCOMPARE(open.resultPath(), tree.path("a/b/c/bild.jpg"));
+        QCOMPARE(open.currentFolder(), tree.path("a/b/c/"));
+
+        // A typed folder is entered; "~" is home; a missing name is reported.
+        CPictureOpenDlg walk("", QString::fromStdString(tree.folder()), kTestFilter);
+        walk.show();
+        typeAndEnter(walk, "a/b/../b");
+        QCOMPARE(walk.currentFolder(), tree.path("a/b/"));
+        QVERIFY(walk.isVisible());
+        typeAndEnter(walk, "~/Bilder/");
+        QCOMPARE(walk.currentFolder(), tree.path("home/Bilder/"));
+        QCOMPARE(walk.nameEdit()->text(), QString("katze.jpg")); // the first file, as a listing gives it
+        typeAndEnter(walk, "/no/such/place/x.jpg");
+        QCOMPARE(messages.shown, QStringList{"/no/such/place/x.jpg" + text(IDS_FILE_DOES_NOT_EXIST)});
+        QVERIFY(walk.isVisible());
+        typeAndEnter(walk, "~/Bilder/katze.jpg");
+        QCOMPARE(walk.resultPath(), tree.path("home/Bilder/katze.jpg"));
+
+        // Save: a typed path saves into its folder, a missing folder is reported.
+        messages.shown.clear();
+        CPictureSaveDlg save("unbenannt", QString::fromStdString(tree.folder()), "JPEG-Dateien (*.JPG)|*.JPG||");
+        save.show();
+        typeAndEnter(save, "~/gibt es nicht/neu");
+        QCOMPARE(messages.shown.size(), 1);
+        QVERIFY(messages.shown[0].startsWith("Der Ordner „" + QString::fromStdString(tree.path("home/gibt es nicht/"))));
+        typeAndEnter(save, "a/b");
+        QCOMPARE(save.currentFolder(), tree.path("a/b/"));
+        QCOMPARE(save.nameEdit()->text(), QString("unbenannt"));
+        typeAndEnter(save, "c/neu");
+        QCOMPARE(save.result(), int(QDialog::Accepted));
+        QCOMPARE(save.resultPath(), tree.path("a/b/c/neu.jpg"));
+        QCOMPARE(save.currentFolder(), tree.path("a/b/c/"));
+        qputenv("HOME", home);
+    }
+
+    void saveNeverTakesANameByItselfAndAsksBeforeReplacing()
+    {
+        TestTree tree;
+        tree.file("alt.jpg");
+        tree.file("bild.jpeg");
+        MessageRecorder messages;
+        CPictureSaveDlg dlg("unbenannt", QString::fromStdString(tree.folder()), "JPEG-Dateien (*.JPG)|*.JPG||");
+        dlg.show();
+        // The list starts on "alt.jpg", but the name stays the caller's.
+        QCOMPARE(dlg.list()->currentItem()->text(), QString("alt.jpg"));
+        QCOMPARE(dlg.nameEdit()->text(), QString("unbenannt"));
+
+        // A clicked file is asked about; No keeps the dialog and the file.
+        QTest::mouseClick(dlg.list()->viewport(), Qt::LeftButton, {},
+                          dlg.list()->visualItemRect(dlg.list()->item(0)).center());
+        QCOMPARE(dlg.nameEdit()->text(), QString("alt.jpg"));
+        dlg.ok();
+        QCOMPARE(messages.shown, QStringList{"„alt.jpg“ ist bereits vorhanden. Möchten Sie die Datei ersetzen?"});
+        QVERIFY(dlg.isVisible());
+
+        // The completed name counts: "bild" stands for "bild.jpg", which is free;
+        // "bild.jpeg" is a JPEG name already and exists.
+        messages.shown.clear();
+        messages.answers = {true};
+        typeName(dlg, "bild.jpeg");
+        dlg.ok();
+        QCOMPARE(messages.shown.size(), 1);
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(dlg.resultPath(), tree.path("bild.jpeg"));
+
+        CPictureSaveDlg free("unbenannt", QString::fromStdString(tree.folder()), "JPEG-Dateien (*.JPG)|*.JPG||");
+        free.show();
+        typeName(free, "bild");
+        free.ok();
+        QCOMPARE(free.resultPath(), tree.path("bild.jpg"));
+        QCOMPARE(messages.shown.size(), 1);
+    }
+
+    void keyboardAloneOpensAPictureThreeFoldersDown()
+    {
+        TestTree tree;
+        for (const char* name : {"Archiv/2023", "Archiv/2024/Sommer", "Archiv/2024/Winter", "Bilder"})
+            tree.dir(name);
+        tree.file("Archiv/2024/Sommer/Strand.jpg");
+        tree.file("Archiv/2024/Sommer/Düne.jpg");
+        CPictureOpenDlg dlg("", QString::fromStdString(tree.folder()), kTestFilter);
+        dlg.show();
+        dlg.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        // The list has the focus from the start.
+        QCOMPARE(QApplication::focusWidget(), dlg.list());
+        auto key = [](int k) { QTest::keyClick(QApplication::focusWidget(), Qt::Key(k)); };
+        key(Qt::Key_Right); // "Bilder"
+        key(Qt::Key_Left);  // back to "Archiv"
+        key(Qt::Key_Return);
+        QCOMPARE(dlg.currentFolder(), tree.path("Archiv/"));
+        key(Qt::Key_Right); // "2024"
+        key(Qt::Key_Return);
+        QTest::keyClicks(QApplication::focusWidget(), "So"); // finds "Sommer"
+        key(Qt::Key_Return);
+        QCOMPARE(dlg.currentFolder(), tree.path("Archiv/2024/Sommer/"));
+        key(Qt::Key_Right); // from "Düne.jpg" to "Strand.jpg"
+        QCOMPARE(dlg.nameEdit()->text(), QString("Strand.jpg"));
+        key(Qt::Key_Return);
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(dlg.resultPath(), tree.path("Archiv/2024/Sommer/Strand.jpg"));
     }
 
     void pagesMoveListAndBarTogether()

@@ -2,7 +2,6 @@
 #include "tests/common/Capture.h"
 
 #include "document/Batch.h"
-#include "document/FileNames.h"
 #include "engine/Blend.h"
 #include "resources/Messages.h"
 
@@ -162,16 +161,6 @@ TEST_F(ExportTest, PicturesAtScreenAndOwnSize)
     EXPECT_EQ(doc.exportMovie(folder / "x.avi", {}, 64, OutputSize::Own).status.problem, DocumentProblem::FileNotFound);
     EXPECT_TRUE(doc.savePicture(folder / "x.bmp", OutputSize::Screen));
     EXPECT_EQ(doc.savePicture(folder / "missing/x.bmp").status.problem, DocumentProblem::CannotSave);
-}
-
-TEST(FileNames, ThePatternsExtensionIsAppendedWhenTheNamesDiffers)
-{
-    EXPECT_EQ(completeFileName("/w/picture1", "*.KNX"), "/w/picture1.KNX");
-    EXPECT_EQ(completeFileName("/w/picture1.knx", "*.KNX"), "/w/picture1.knx");
-    EXPECT_EQ(completeFileName("/w/picture1.bmp", "*.KNX"), "/w/picture1.bmp.KNX");
-    EXPECT_EQ(completeFileName("/w/picture1.Jpg", "*.jpg"), "/w/picture1.Jpg");
-    EXPECT_EQ(completeFileName("/w.old/picture1", "*.AVI"), "/w.old/picture1.AVI");
-    EXPECT_EQ(completeFileName("/w/picture1.avi.", "*.AVI"), "/w/picture1.avi..AVI");
 }
 
 TEST_F(ExportTest, BatchSavesPicturesAndMovies)

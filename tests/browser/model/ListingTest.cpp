@@ -54,6 +54,46 @@ TEST(Listing, PatternTakesExtensionOnlyWhenFollowedBySemicolonOrEnd)
     EXPECT_TRUE(matchesPattern("archive.tar.TGA", "*.tga")); // the last dot counts
 }
 
+TEST(Listing, SavedNamesGetTheTypesExtensionInLowerCase)
+{
+    EXPECT_EQ(completeFileName("/w/picture1", "*.KNX"), "/w/picture1.knx");
+    EXPECT_EQ(completeFileName("/w/picture1.KNX", "*.KNX"), "/w/picture1.KNX");
+    EXPECT_EQ(completeFileName("/w/picture1.bmp", "*.KNX"), "/w/picture1.bmp.knx");
+    EXPECT_EQ(completeFileName("/w/picture1.jpeg", "*.JPG"), "/w/picture1.jpeg"); // another spelling
+    EXPECT_EQ(completeFileName("/w/picture1.TIFF", "*.TIF"), "/w/picture1.TIFF");
+    EXPECT_EQ(completeFileName("/w/picture1.jpeg", "*.TIF"), "/w/picture1.jpeg.tif");
+    EXPECT_EQ(completeFileName("/w.old/picture1", "*.AVI"), "/w.old/picture1.avi"); // a dot in the folder
+    EXPECT_EQ(completeFileName("/w/picture1.avi.", "*.AVI"), "/w/picture1.avi..avi");
+    EXPECT_EQ(completeFileName("/w/picture1", "*.*"), "/w/picture1");
+}
+
+TEST(Listing, TypedPathsAreResolvedAgainstTheFolderOrHome)
+{
+    EXPECT_EQ(resolveTypedPath("bild.jpg", "/w/a/", "/home/u"), "/w/a/bild.jpg");
+    EXPECT_EQ(resolveTypedPath("b/c/bild.jpg", "/w/a/", "/home/u"), "/w/a/b/c/bild.jpg");
+    EXPECT_EQ(resolveTypedPath("../x/./bild.jpg", "/w/a/", "/home/u"), "/w/x/bild.jpg");
+    EXPECT_EQ(resolveTypedPath("/tmp//bild.jpg", "/w/a/", "/home/u"), "/tmp/bild.jpg");
+    EXPECT_EQ(resolveTypedPath("~/Bilder/", "/w/a/", "/home/u"), "/home/u/Bilder/");
+    EXPECT_EQ(resolveTypedPath("~", "/w/a/", "/home/u/"), "/home/u/");
+    EXPECT_EQ(resolveTypedPath("~other", "/w/a/", "/home/u"), "/w/a/~other"); // not ours to expand
+    EXPECT_EQ(resolveTypedPath("../../../..", "/w/a/", "/home/u"), "/");
+}
+
+TEST(Listing, ColumnsAreAsWideAsTheirWidestItem)
+{
+    // Four short names fit side by side, each column its own width.
+    EXPECT_EQ(fitColumns({40, 50, 30, 45}, 271, 6), (std::vector<int32_t>{40, 50, 30, 45}));
+    // A long name widens only its own column; the rest share the room.
+    EXPECT_EQ(fitColumns({40, 200, 30, 45, 40, 20}, 271, 6), (std::vector<int32_t>{40, 200}));
+    // Too many columns for the width: fewer, still never more than fits.
+    const std::vector<int32_t> many(100, 70);
+    const auto widths = fitColumns(many, 271, 6);
+    EXPECT_EQ(widths.size(), 3u);
+    // A name longer than the list is cut to the list's width.
+    EXPECT_EQ(fitColumns({900, 20}, 271, 6), (std::vector<int32_t>{271}));
+    EXPECT_EQ(fitColumns({}, 271, 6), (std::vector<int32_t>{271}));
+}
+
 TEST(Listing, FilterSplitsPairsAndStopsAtTheClosingBars)
 {
     const auto types = parseFilter("JPEG Dateien (*.JPG)|*.JPG|Alle (*.*)|*.*||");
