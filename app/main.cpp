@@ -5,10 +5,51 @@
 #include "files/imagelib/ImExp.h"
 #include "files/movie/MovieWriter.h"
 
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
+
+namespace {
+
+constexpr const char* kNoDisplay =
+    "Knetix braucht eine grafische Sitzung (X11 oder Wayland), die hier fehlt.\n"
+    "Ohne Bildschirm arbeitet Knetix im Stapelbetrieb: knetix --batch SKRIPT\n";
+
+// While the application objects are made, Qt's complaints about a display it
+// cannot reach are held back: if it gives up, the user reads our sentence
+// instead of its abort; if it succeeds, they are passed on.
+bool g_starting = false;
+QtMessageHandler g_defaultHandler = nullptr;
+std::vector<std::pair<QtMsgType, QString>> g_heldBack;
+
+void startupMessages(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (!g_starting) {
+        g_defaultHandler(type, context, text);
+        return;
+    }
+    if (type == QtFatalMsg) {
+        std::fputs(kNoDisplay, stderr);
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    g_heldBack.emplace_back(type, text);
+}
+
+bool displayNamed()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -21,8 +62,20 @@ int main(int argc, char** argv)
             std::cout << codec.id << '\t' << codec.displayName << '\n';
         return 0;
     }
+    if (!displayNamed()) {
+        std::fputs(kNoDisplay, stderr);
+        return 1;
+    }
     knetix::ImExp_Initialize();
+
+    g_defaultHandler = qInstallMessageHandler(startupMessages);
+    g_starting = true;
     knetix::CKnetixApp app(argc, argv);
+    g_starting = false;
+    qInstallMessageHandler(g_defaultHandler);
+    for (const auto& [type, text] : g_heldBack)
+        g_defaultHandler(type, QMessageLogContext(), text);
+
     // Qt has taken its own options out by now.
     std::vector<std::string> files;
     const QStringList arguments = app.arguments();
