@@ -1,5 +1,6 @@
 #include "app/ui/CKnetixApp.h"
 
+#include "app/ui/CMainDlg.h"
 #include "app/ui/CMainFrameWnd.h"
 #include "browser/MessageBox.h"
 #include "resources/Strings.h"
@@ -8,11 +9,30 @@
 #include <QLibraryInfo>
 #include <QLockFile>
 #include <QScreen>
+#include <QSessionManager>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QTranslator>
 
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace knetix {
+
+namespace {
+
+// SIGTERM is answered on the event loop: the handler only writes a byte.
+int g_termination[2] = {-1, -1};
+
+void onTermination(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_termination[1], &byte, 1);
+}
+
+} // namespace
 
 std::optional<std::string> screenRefusal(int workRight, int workBottom, int bitsPerPixel)
 {
@@ -63,6 +83,14 @@ CKnetixApp::Start CKnetixApp::initInstance(std::vector<std::string> filesToOpen)
 
     m_settings = openSettings();
     m_values = loadValueSettings(*m_settings);
+    watchTermination();
+    // Before a logout the session manager asks for the data: the settings are
+    // written; the work itself is not saved behind the user's back.
+    connect(this, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
+        if (CMainDlg* dialog = m_frame ? m_frame->mainDialog() : nullptr)
+            dialog->writeSettings();
+        exitInstance();
+    });
 
     m_frame = std::make_unique<CMainFrameWnd>(m_values, m_settings.get());
     m_frame->setFilesToOpen(std::move(filesToOpen));
@@ -80,6 +108,31 @@ int CKnetixApp::run()
     const int code = exec();
     exitInstance();
     return code;
+}
+
+void CKnetixApp::watchTermination()
+{
+    if (g_termination[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_termination) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(g_termination[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(g_termination[0], &byte, 1);
+        endSession();
+    });
+    struct sigaction action {};
+    action.sa_handler = onTermination;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+void CKnetixApp::endSession()
+{
+    if (CMainDlg* dialog = m_frame ? m_frame->mainDialog() : nullptr)
+        dialog->endSession(); // the frame closes and the loop ends after it
+    else
+        quit();
 }
 
 void CKnetixApp::exitInstance()

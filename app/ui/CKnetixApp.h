@@ -36,14 +36,24 @@ public:
     int run();
 
     ValueSettings& values() { return m_values; }
+    // The interface's whole-number scale, as chosen before the application
+    // object was made.
+    void setInterfaceFactor(int factor) { m_factor = factor; }
+    int interfaceFactor() const { return m_factor; }
+
+    // The session ends (SIGTERM, or the session manager ends the program):
+    // the settings are written and the program ends without a question.
+    void endSession();
 
 private:
     void exitInstance();
+    void watchTermination();
 
     ValueSettings m_values;
     std::unique_ptr<QSettings> m_settings;
     std::unique_ptr<QLockFile> m_lock;
     std::unique_ptr<CMainFrameWnd> m_frame;
+    int m_factor = 1;
 };
 
 } // namespace knetix

@@ -529,15 +529,40 @@ void CMainDlg::endWork()
     m_scanner.shutdown();
     m_gate.reset();
     m_document->stopPlayback();
+    writeSettings();
+}
+
+void CMainDlg::writeSettings()
+{
     rememberToolSettings();
     if (m_settings)
         saveFolders(*m_settings, m_folders);
+}
+
+void CMainDlg::endSession()
+{
+    if (m_ending)
+        return;
+    m_ending = true;
+    // Message boxes, file dialogs, menus: each returns as if cancelled, and
+    // the command behind it stops (askToSave no longer asks while ending).
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window == this || !window->isVisible())
+            continue;
+        if (auto* dialog = qobject_cast<QDialog*>(window))
+            dialog->reject();
+        else if (auto* menu = qobject_cast<QMenu*>(window))
+            menu->close();
+    }
+    done(IDCANCEL);
 }
 
 // ---- prompts ----
 
 bool CMainDlg::askToSave()
 {
+    if (m_ending)
+        return false; // no command goes on while the session ends
     if (!m_document->modified())
         return true;
     switch (askYesNoCancel(this, stringText(IDS_ASK_SAVE_PROJECT))) {
@@ -682,7 +707,7 @@ void CMainDlg::saveAvi()
     callbacks.cancelled = [this] {
         // Keep the windows alive; any key ends the export.
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-        return m_gate && m_gate->keyPressed();
+        return m_ending || (m_gate && m_gate->keyPressed());
     };
     const Outcome outcome = m_document->exportMovie(*path, m_movieSettings, speed, size, callbacks);
     m_gate.reset();

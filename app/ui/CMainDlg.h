@@ -94,6 +94,15 @@ public:
     void done(int result) override;
     CScanLibrary& scanner() { return m_scanner; }
 
+    // The session ends (logout, SIGTERM): every other dialog closes, a running
+    // export or scan stops, the settings are written and the dialog ends,
+    // without a question and without touching a file.
+    void endSession();
+    // Writes the tool and the folders to the settings now (the session
+    // manager asks before a logout).
+    void writeSettings();
+    bool ending() const { return m_ending; }
+
 protected:
     void sliderChanged(int position, int controlId) override;
     void playOrStop() override;
@@ -146,6 +155,7 @@ private:
     CMKeys* m_strip = nullptr;
     QProgressBar* m_progress = nullptr;
     std::unique_ptr<InputGate> m_gate;
+    bool m_ending = false;
     MovieSettings m_movieSettings;
     MenuChooser m_menuChooser;
     UrlOpener m_urlOpener;

@@ -315,7 +315,12 @@ int32_t bitsPerPixelFromPing(const MagickLib::Image* im)
 void ImExp_Initialize()
 {
     std::call_once(g_initOnce, [] {
-        Magick::InitializeMagick(nullptr);
+        // Without the library's own signal handlers: a SIGTERM is the
+        // program's to answer (it writes its settings), not the library's.
+        MagickLib::ExceptionInfo exception;
+        MagickLib::GetExceptionInfo(&exception);
+        MagickLib::InitializeMagickEx(nullptr, MAGICK_OPT_NO_SIGNAL_HANDER, &exception);
+        MagickLib::DestroyExceptionInfo(&exception);
         applyLimits();
     });
 }

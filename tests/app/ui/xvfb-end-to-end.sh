@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program on a virtual X screen: it starts full screen with the demo
 # picture, a second copy ends silently, a click picks the Hook and a drag bends
-# the picture, then Escape and "Nein" end it and the settings are written.
+# the picture, then Escape and "Nein" end it and the settings are written;
+# a second run ends on SIGTERM, which writes the settings too.
 #   xvfb-end-to-end.sh KNETIX DEMO-PICTURE-PROGRAM OUTPUT-FOLDER
 set -euo pipefail
 
@@ -170,4 +171,23 @@ knetix_pid=
 settings="$XDG_CONFIG_HOME/Kavon Software/Knetix.ini"
 grep -q '^Tool=move$' "$settings" || fail "the chosen tool was not written to the settings"
 grep -q '^PICOPEN=' "$settings" || fail "the folders were not written to the settings"
+
+# The session ends (logout, kill): SIGTERM writes the settings and ends the
+# program with 0, without a question, however much work is unsaved.
+"$knetix" "$work/picture.bmp" >"$work/knetix-term.log" 2>&1 &
+knetix_pid=$!
+wait_windows 3
+wait_for "the start-up picture did not get the keyboard" top_has_focus
+xdotool key space
+wait_windows 2
+wait_for "the picture is not shown" picture_shown
+# The Magnifier's picture is 34 x 34 at (23, 201); then a click on the picture.
+xdotool mousemove $((ox + 23 + 17)) $((oy + 201 + 17)) click 1
+xdotool mousemove $((ox + 360)) $((oy + 190)) click 1
+sleep 0.5
+kill -TERM "$knetix_pid"
+wait_for "the program did not end on SIGTERM" program_ended
+wait "$knetix_pid" || fail "the program ended with $? on SIGTERM"
+knetix_pid=
+grep -q '^Tool=zoomin$' "$settings" || fail "SIGTERM did not write the settings"
 echo "Screenshots in $out"
