@@ -2,6 +2,8 @@
 
 #include "app/BatchMain.h"
 #include "app/ui/CKnetixApp.h"
+#include "app/ui/InterfaceScale.h"
+#include "app/ui/Settings.h"
 #include "files/imagelib/ImExp.h"
 #include "files/movie/MovieWriter.h"
 
@@ -70,11 +72,16 @@ int main(int argc, char** argv)
 
     g_defaultHandler = qInstallMessageHandler(startupMessages);
     g_starting = true;
+    const int zoom = knetix::loadValueSettings(*knetix::openSettings()).zoom;
+    const int factor = knetix::prepareInterfaceScale(argc, argv, zoom);
     knetix::CKnetixApp app(argc, argv);
     g_starting = false;
     qInstallMessageHandler(g_defaultHandler);
     for (const auto& [type, text] : g_heldBack)
         g_defaultHandler(type, QMessageLogContext(), text);
+    // Programs started from here (the web browser) choose their own scale.
+    qunsetenv("QT_SCALE_FACTOR");
+    app.setInterfaceFactor(factor);
 
     // Qt has taken its own options out by now.
     std::vector<std::string> files;

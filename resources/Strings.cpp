@@ -46,6 +46,7 @@ constexpr Entry kStrings[] = {
     {IDS_REDO, "Wiederherstellen\tStrg+Y"},
     {IDS_ASK_REPLACE_FILE, "„%1“ ist bereits vorhanden. Möchten Sie die Datei ersetzen?"},
     {IDS_FOLDER_DOES_NOT_EXIST, "Der Ordner „%1“ existiert nicht."},
+    {IDS_ZOOM_NEXT_START, "Knetix erscheint beim nächsten Start in der neuen Größe."},
     {IDS_ARCHIVE_END_OF_DATA, "Es wurde versucht, auf eine Stelle hinter dem Ende von %1 zuzugreifen."},
     {IDS_ARCHIVE_BAD_FORMAT, "%1 besitzt ein falsches Format."},
     {IDS_ARCHIVE_UNEXPECTED_OBJECT, "%1 enthielt ein unerwartetes Objekt."},
@@ -66,6 +67,11 @@ static_assert(std::ranges::is_sorted(kIds), "the string table must stay sorted b
 constexpr MenuItem kOptionsItems[] = {
     {ID_OPTIONS_SCREEN_SIZE, "Bildschirmgröße"},
     {ID_OPTIONS_SELECT_SOURCE, "Quelle auswählen"},
+    {ID_OPTIONS_ZOOM_AUTO, "Größe: automatisch"},
+    {ID_OPTIONS_ZOOM_1, "Größe: 1-fach"},
+    {ID_OPTIONS_ZOOM_1 + 1, "Größe: 2-fach"},
+    {ID_OPTIONS_ZOOM_1 + 2, "Größe: 3-fach"},
+    {ID_OPTIONS_ZOOM_4, "Größe: 4-fach"},
 };
 
 constexpr MenuItem kKeyItems[] = {

@@ -39,6 +39,7 @@ enum StringId : int32_t {
     // The save dialogs; "%1" stands for the file or folder name.
     IDS_ASK_REPLACE_FILE = 130,
     IDS_FOLDER_DOES_NOT_EXIST = 131,
+    IDS_ZOOM_NEXT_START = 132,
     // File and archive messages; "%1" stands for the file name.
     IDS_ARCHIVE_END_OF_DATA = 61696,
     IDS_ARCHIVE_BAD_FORMAT = 61697,
@@ -68,6 +69,10 @@ enum MenuCommand : int32_t {
     ID_KEY_TO_FILMSTRIP = 32777,
     ID_KEY_DELETE = 32778,
     ID_OPTIONS_SELECT_SOURCE = 32779,
+    // The interface's size: automatic, then 1 to 4 times the skin.
+    ID_OPTIONS_ZOOM_AUTO = 32780,
+    ID_OPTIONS_ZOOM_1 = 32781,
+    ID_OPTIONS_ZOOM_4 = 32784,
     ID_BROWSE_SAVE_ON_EXIT = 32771,
     ID_BROWSE_REFRESH = 32772,
     ID_BROWSE_DELETE_DATABASE = 32773,

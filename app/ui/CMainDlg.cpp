@@ -320,6 +320,14 @@ void CMainDlg::command(int id)
     default:
         break;
     }
+    if (id >= ID_OPTIONS_ZOOM_AUTO && id <= ID_OPTIONS_ZOOM_4) {
+        // Qt takes the factor when the program starts.
+        if (m_values.zoom != id - ID_OPTIONS_ZOOM_AUTO) {
+            m_values.zoom = id - ID_OPTIONS_ZOOM_AUTO;
+            showMessage(this, stringText(IDS_ZOOM_NEXT_START), MessageKind::Information);
+        }
+        return;
+    }
     if (const auto named = skin::commandOfControl(id))
         run(*named);
     else
@@ -780,11 +788,17 @@ void CMainDlg::optionsMenu()
         return;
     QMenu menu(this);
     for (const MenuItem& item : resource->popups[0].items) {
+        if (item.id == ID_OPTIONS_ZOOM_AUTO)
+            menu.addSeparator();
         QAction* action = menu.addAction(qs(item.text));
         action->setData(item.id);
         if (item.id == ID_OPTIONS_SCREEN_SIZE) {
             action->setCheckable(true);
             action->setChecked(m_values.screenSize());
+        }
+        if (item.id >= ID_OPTIONS_ZOOM_AUTO && item.id <= ID_OPTIONS_ZOOM_4) {
+            action->setCheckable(true);
+            action->setChecked(item.id - ID_OPTIONS_ZOOM_AUTO == m_values.zoom);
         }
     }
     const int32_t chosen = m_menuChooser(menu, QCursor::pos());

@@ -39,6 +39,9 @@ ValueSettings loadValueSettings(QSettings& settings)
     values.undoMB = readInt(settings, "UndoMB", values.undoMB);
     if (values.undoMB < 0 || values.undoMB > (1 << 20))
         values.undoMB = ValueSettings{}.undoMB;
+    values.zoom = readInt(settings, "Zoom", values.zoom);
+    if (values.zoom < 0 || values.zoom > 4)
+        values.zoom = 0;
     settings.endGroup();
     return values;
 }
@@ -52,6 +55,7 @@ void saveValueSettings(QSettings& settings, const ValueSettings& values)
     settings.setValue(QStringLiteral("Tool"), QString::fromStdString(values.tool));
     settings.setValue(QStringLiteral("Scale"), values.scale);
     settings.setValue(QStringLiteral("UndoMB"), values.undoMB);
+    settings.setValue(QStringLiteral("Zoom"), values.zoom);
     settings.endGroup();
     settings.sync();
 }

@@ -22,6 +22,7 @@ struct ValueSettings {
     std::string tool = "move2"; // names no tool: a first start has none
     int32_t scale = kDivisorMedium;
     int32_t undoMB = 256; // the undo history's cap in MiB; 0 keeps no history
+    int32_t zoom = 0;     // the interface's factor: 0 automatic, 1 .. 4 fixed
 
     bool screenSize() const { return screen != 0; }
     size_t historyBytes() const { return size_t(undoMB) << 20; }

@@ -117,6 +117,7 @@ TEST(MessagesTest, GermanWordingIsExact)
         {"129", table(IDS_REDO), "Wiederherstellen\tStrg+Y"},
         {"130", table(IDS_ASK_REPLACE_FILE), "„%1“ ist bereits vorhanden. Möchten Sie die Datei ersetzen?"},
         {"131", table(IDS_FOLDER_DOES_NOT_EXIST), "Der Ordner „%1“ existiert nicht."},
+        {"132", table(IDS_ZOOM_NEXT_START), "Knetix erscheint beim nächsten Start in der neuen Größe."},
         // Archive and file messages, the name in place of "%1".
         {"61696", archiveMessage(ArchiveError::EndOfData, f),
          "Es wurde versucht, auf eine Stelle hinter dem Ende von datei.knx zuzugreifen."},

@@ -6,6 +6,7 @@
 #include "app/ui/Printing.h"
 #include "app/ui/scan/CScanDlg.h"
 #include "app/ui/CMainDlg.h"
+#include "app/ui/InterfaceScale.h"
 #include "browser/FileDialogParts.h"
 #include "browser/FileDialogs.h"
 #include "browser/MessageBox.h"
@@ -94,7 +95,8 @@ class MainDlgTest : public QObject {
         m_dlg->setMenuChooser([this](QMenu& menu, QPoint) {
             m_menuShown.clear();
             for (const QAction* a : menu.actions())
-                m_menuShown.emplace_back(a->data().toInt(), a->isChecked());
+                if (!a->isSeparator())
+                    m_menuShown.emplace_back(a->data().toInt(), a->isChecked());
             return m_menuAnswer;
         });
         m_dlg->setCompressorChooser([](const MovieSettings&, QWidget*) {
@@ -434,7 +436,7 @@ private slots:
 
         // "Screen" 5 counts as on; the toggles give 0, then 1.
         click(IDC_OPTIONS);
-        QCOMPARE(m_menuShown.size(), size_t(2));
+        QCOMPARE(m_menuShown.size(), size_t(7));
         QCOMPARE(m_menuShown[0], std::make_pair(int32_t(ID_OPTIONS_SCREEN_SIZE), true));
         m_menuAnswer = ID_OPTIONS_SCREEN_SIZE;
         click(IDC_OPTIONS);
@@ -442,6 +444,18 @@ private slots:
         click(IDC_OPTIONS);
         QCOMPARE(m_menuShown[0].second, false);
         QCOMPARE(m_values.screen, 1);
+
+        // The interface's size: "automatisch" is checked until 2-fach is chosen,
+        // which the next start takes (and says so once).
+        QCOMPARE(m_menuShown[2], std::make_pair(int32_t(ID_OPTIONS_ZOOM_AUTO), true));
+        m_messages.clear();
+        m_menuAnswer = ID_OPTIONS_ZOOM_1 + 1;
+        click(IDC_OPTIONS);
+        click(IDC_OPTIONS);
+        QCOMPARE(m_values.zoom, 2);
+        QCOMPARE(m_menuShown[4], std::make_pair(int32_t(ID_OPTIONS_ZOOM_1 + 1), true));
+        QCOMPARE(m_menuShown[2].second, false);
+        QCOMPARE(m_messages, QStringList{QString::fromUtf8(loadString(IDS_ZOOM_NEXT_START))});
     }
 
     void settingsFileDefaultsAndFallbacks()
@@ -511,6 +525,34 @@ private slots:
         QCOMPARE(*screenRefusal(640, 452, 32), std::string("Fehler!")); // a task bar along the bottom
         QCOMPARE(*screenRefusal(639, 480, 32), std::string("Fehler!"));
         QCOMPARE(*screenRefusal(1024, 768, 8), std::string(loadString(IDS_NEED_MORE_COLOURS)));
+        // The interface's factor: the largest at which 640 x 480 fits, 1 to 4.
+        for (auto [w, h, factor] : {std::tuple{1024, 768, 1}, {1279, 1024, 1}, {1280, 959, 1}, {1280, 1024, 2},
+                                    {1920, 1080, 2}, {2560, 1440, 3}, {3840, 2160, 4}, {7680, 4320, 4}})
+            QCOMPARE(automaticInterfaceFactor(w, h), factor);
+    }
+
+    void endingTheSessionWritesTheSettingsWithoutAQuestion()
+    {
+        openTestPicture();
+        click(IDC_HAMMER);
+        stroke({150, 100}, {170, 120});
+        QVERIFY(doc().modified());
+        m_messages.clear();
+        m_answers = {0}; // "Nein" to saving first, so that the file dialog comes up
+        // With a file dialog open, the session's end closes it quietly.
+        bool shown = false;
+        onNextModal<CPictureOpenDlg>([&](CPictureOpenDlg*) {
+            shown = true;
+            dlg().endSession();
+        });
+        dlg().run(Command::OpenPicture);
+        QVERIFY(shown);
+        QCOMPARE(m_messages, QStringList{QString::fromUtf8(loadString(IDS_ASK_SAVE_PROJECT))});
+        QVERIFY(!dlg().isVisible());
+        QVERIFY(doc().modified()); // nothing saved behind the user's back
+        QCOMPARE(m_values.tool, doc().toolName());
+        m_settings->sync();
+        QVERIFY(m_settings->contains("PATH/PICOPEN"));
     }
 
     void escapeDuringPlaybackOnlyStops()
