@@ -243,7 +243,7 @@ void CBrowsePalette::paintCell(QPainter& p, const std::string& path, QPoint at) 
     QFont font(QStringLiteral("Sans Serif"));
     font.setPointSize(8);
     p.setFont(font);
-    p.setPen(Qt::black);
+    p.setPen(palette().color(QPalette::ButtonText));
     const std::string name = std::filesystem::path(path).filename().string();
     p.drawText(QRect(at.x(), at.y() + 100, kPaletteCellWidth, 20), Qt::AlignCenter | Qt::TextSingleLine,
                p.fontMetrics().elidedText(QString::fromStdString(name), Qt::ElideMiddle, kPaletteCellWidth - 6));

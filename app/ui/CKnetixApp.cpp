@@ -4,6 +4,7 @@
 #include "app/ui/CMainFrameWnd.h"
 #include "browser/MessageBox.h"
 #include "resources/Strings.h"
+#include "skin/Look.h"
 
 #include <QDir>
 #include <QLibraryInfo>
@@ -54,6 +55,8 @@ CKnetixApp::CKnetixApp(int& argc, char** argv) : QApplication(argc, argv)
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         installTranslator(translator);
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    // Message boxes, menus and the standard dialogs in the skin's colours.
+    applyProgramLook(*this);
 }
 
 CKnetixApp::~CKnetixApp()

@@ -21,6 +21,7 @@
 #include <QMenu>
 
 #include <QAction>
+#include <QActionGroup>
 #include <QKeySequence>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -787,6 +788,7 @@ void CMainDlg::optionsMenu()
     if (!resource || resource->popups.empty())
         return;
     QMenu menu(this);
+    auto* sizes = new QActionGroup(&menu); // one size at a time, shown as radio items
     for (const MenuItem& item : resource->popups[0].items) {
         if (item.id == ID_OPTIONS_ZOOM_AUTO)
             menu.addSeparator();
@@ -799,6 +801,7 @@ void CMainDlg::optionsMenu()
         if (item.id >= ID_OPTIONS_ZOOM_AUTO && item.id <= ID_OPTIONS_ZOOM_4) {
             action->setCheckable(true);
             action->setChecked(item.id - ID_OPTIONS_ZOOM_AUTO == m_values.zoom);
+            sizes->addAction(action);
         }
     }
     const int32_t chosen = m_menuChooser(menu, QCursor::pos());
