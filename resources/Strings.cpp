@@ -47,6 +47,7 @@ constexpr Entry kStrings[] = {
     {IDS_ASK_REPLACE_FILE, "„%1“ ist bereits vorhanden. Möchten Sie die Datei ersetzen?"},
     {IDS_FOLDER_DOES_NOT_EXIST, "Der Ordner „%1“ existiert nicht."},
     {IDS_ZOOM_NEXT_START, "Knetix erscheint beim nächsten Start in der neuen Größe."},
+    {IDS_EMPTY_CANVAS_HINT, "Ziehen Sie ein Bild hierher oder öffnen Sie eines mit „Bild öffnen“ (Strg+O)."},
     {IDS_ARCHIVE_END_OF_DATA, "Es wurde versucht, auf eine Stelle hinter dem Ende von %1 zuzugreifen."},
     {IDS_ARCHIVE_BAD_FORMAT, "%1 besitzt ein falsches Format."},
     {IDS_ARCHIVE_UNEXPECTED_OBJECT, "%1 enthielt ein unerwartetes Objekt."},

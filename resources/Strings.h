@@ -40,6 +40,7 @@ enum StringId : int32_t {
     IDS_ASK_REPLACE_FILE = 130,
     IDS_FOLDER_DOES_NOT_EXIST = 131,
     IDS_ZOOM_NEXT_START = 132,
+    IDS_EMPTY_CANVAS_HINT = 133,
     // File and archive messages; "%1" stands for the file name.
     IDS_ARCHIVE_END_OF_DATA = 61696,
     IDS_ARCHIVE_BAD_FORMAT = 61697,

@@ -215,6 +215,13 @@ void CMWorking::paintEvent(QPaintEvent* event)
         painter.setPen(Qt::white);
         painter.drawLine(frame.bottomLeft(), frame.bottomRight());
         painter.drawLine(frame.topRight(), frame.bottomRight());
+        // A first start shows what to do instead of a black square.
+        QFont font = painter.font();
+        font.setPixelSize(15);
+        painter.setFont(font);
+        painter.setPen(QColor(190, 170, 130));
+        painter.drawText(frame.adjusted(48, 48, -48, -48), Qt::AlignCenter | Qt::TextWordWrap,
+                         QString::fromUtf8(loadString(IDS_EMPTY_CANVAS_HINT)));
         return;
     }
     const QRect pictureRect = toQRect(picture.pictureRect());

@@ -118,6 +118,8 @@ TEST(MessagesTest, GermanWordingIsExact)
         {"130", table(IDS_ASK_REPLACE_FILE), "„%1“ ist bereits vorhanden. Möchten Sie die Datei ersetzen?"},
         {"131", table(IDS_FOLDER_DOES_NOT_EXIST), "Der Ordner „%1“ existiert nicht."},
         {"132", table(IDS_ZOOM_NEXT_START), "Knetix erscheint beim nächsten Start in der neuen Größe."},
+        {"133", table(IDS_EMPTY_CANVAS_HINT),
+         "Ziehen Sie ein Bild hierher oder öffnen Sie eines mit „Bild öffnen“ (Strg+O)."},
         // Archive and file messages, the name in place of "%1".
         {"61696", archiveMessage(ArchiveError::EndOfData, f),
          "Es wurde versucht, auf eine Stelle hinter dem Ende von datei.knx zuzugreifen."},
