@@ -2,13 +2,14 @@
 
 #include "app/ui/CMainDlg.h"
 #include "app/ui/CMainFrameWnd.h"
+#include "app/ui/SingleInstance.h"
 #include "browser/MessageBox.h"
 #include "resources/Strings.h"
 #include "skin/Look.h"
 
 #include <QDir>
 #include <QLibraryInfo>
-#include <QLockFile>
+#include <QFileInfo>
 #include <QScreen>
 #include <QSessionManager>
 #include <QSocketNotifier>
@@ -66,14 +67,16 @@ CKnetixApp::~CKnetixApp()
 
 CKnetixApp::Start CKnetixApp::initInstance(std::vector<std::string> filesToOpen)
 {
-    // One copy per user: a second start ends without a word.
-    QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (runtime.isEmpty())
-        runtime = QDir::tempPath();
-    m_lock = std::make_unique<QLockFile>(runtime + QStringLiteral("/knetix.lock"));
-    m_lock->setStaleLockTime(0);
-    if (!m_lock->tryLock(0))
+    // One copy per user: a second start hands its files to the first, which
+    // comes to the front and opens them, and ends without a word.
+    m_instance = std::make_unique<SingleInstance>(SingleInstance::userName());
+    if (!m_instance->claim()) {
+        QStringList files;
+        for (const std::string& file : filesToOpen)
+            files << QFileInfo(QString::fromStdString(file)).absoluteFilePath();
+        m_instance->handOver(files);
         return Start::SecondCopy;
+    }
 
     const QScreen* screen = primaryScreen();
     if (!screen)
@@ -97,6 +100,7 @@ CKnetixApp::Start CKnetixApp::initInstance(std::vector<std::string> filesToOpen)
 
     m_frame = std::make_unique<CMainFrameWnd>(m_values, m_settings.get());
     m_frame->setFilesToOpen(std::move(filesToOpen));
+    connect(m_instance.get(), &SingleInstance::filesArrived, m_frame.get(), &CMainFrameWnd::openFromOutside);
     coverScreen(m_frame.get());
     m_frame->show();
     QTimer::singleShot(0, m_frame.get(), [this] {

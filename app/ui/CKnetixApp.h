@@ -12,11 +12,10 @@
 #include <string>
 #include <vector>
 
-class QLockFile;
-
 namespace knetix {
 
 class CMainFrameWnd;
+class SingleInstance;
 
 // Why a screen is refused, or nothing: the work area must reach 640 x 480
 // and the screen must show more than 256 colours.
@@ -30,7 +29,8 @@ public:
 
     enum class Start { Run, SecondCopy, Refused };
     // Start-up. Anything but Run ends the program at once: a second copy
-    // silently, an unsuitable screen after its message.
+    // after handing its files to the first, an unsuitable screen after its
+    // message.
     Start initInstance(std::vector<std::string> filesToOpen);
     // Runs until the main dialog ends, then writes the settings.
     int run();
@@ -51,7 +51,7 @@ private:
 
     ValueSettings m_values;
     std::unique_ptr<QSettings> m_settings;
-    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<CMainFrameWnd> m_frame;
     int m_factor = 1;
 };

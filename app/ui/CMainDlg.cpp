@@ -17,6 +17,9 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QKeyEvent>
 #include <QMenu>
 
@@ -185,6 +188,7 @@ bool CMainDlg::initDialog()
 {
     if (!CSkinDlg::initDialog())
         return false;
+    setAcceptDrops(true); // pictures and projects from the desktop
     m_canvas = new CMWorking(*m_document, this);
     m_canvas->setFocusPolicy(Qt::StrongFocus);
     m_canvas->setGeometry(canvasRect());
@@ -670,6 +674,48 @@ void CMainDlg::savePicture()
         return;
     WaitCursor wait;
     report(m_document->savePicture(*path, m_values.screenSize() ? OutputSize::Screen : OutputSize::Own));
+}
+
+void CMainDlg::openFromDesktop(const std::string& path)
+{
+    if (!shortcutsAllowed() || m_ending) {
+        QApplication::beep();
+        return;
+    }
+    m_document->stopPlayback();
+    if (askToSave())
+        openFile(path);
+}
+
+namespace {
+
+// The first local file of a drag, or empty.
+std::string droppedFile(const QMimeData* data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile())
+            return url.toLocalFile().toStdString();
+    return {};
+}
+
+} // namespace
+
+void CMainDlg::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedFile(event->mimeData()).empty() && shortcutsAllowed())
+        event->acceptProposedAction();
+}
+
+void CMainDlg::dropEvent(QDropEvent* event)
+{
+    const std::string path = droppedFile(event->mimeData());
+    if (path.empty())
+        return;
+    event->acceptProposedAction();
+    // After the drop has ended: the question and the opening run their own loops.
+    QMetaObject::invokeMethod(this, [this, path] { openFromDesktop(path); }, Qt::QueuedConnection);
 }
 
 void CMainDlg::openFile(const std::string& path)

@@ -75,6 +75,10 @@ public:
     void recentre(const QRect& screen) override;
     // A file named on the command line: a project (.knx) or a picture.
     void openFile(const std::string& path);
+    // A file dropped on the window or handed over by a later start: opened
+    // like the command line's, after the question whether to save the work;
+    // while another dialog is open only a beep says it came too early.
+    void openFromDesktop(const std::string& path);
 
     // Tests and the program put their own choosers in place.
     void setMenuChooser(MenuChooser chooser) { m_menuChooser = std::move(chooser); }
@@ -113,6 +117,8 @@ protected:
     void reject() override;
     void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // What the document reports.

@@ -78,6 +78,20 @@ void CMainFrameWnd::recentre()
         m_dialog->recentre(geometry());
 }
 
+void CMainFrameWnd::openFromOutside(const QStringList& files)
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+    if (!m_dialog)
+        return;
+    m_dialog->raise();
+    m_dialog->activateWindow();
+    if (!files.isEmpty())
+        m_dialog->openFromDesktop(files.front().toStdString());
+}
+
 void CMainFrameWnd::paintEvent(QPaintEvent*)
 {
     QPainter(this).fillRect(rect(), Qt::black);

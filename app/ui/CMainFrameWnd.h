@@ -32,6 +32,9 @@ public:
     CMainDlg* mainDialog() const { return m_dialog; }
     // After a change of the screen's size: everything centred again.
     void recentre();
+    // Files from outside (a later start): the program comes to the front and
+    // opens the first, asking to save the work as every opening does.
+    void openFromOutside(const QStringList& files);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -7,6 +7,7 @@
 #include "app/ui/scan/CScanDlg.h"
 #include "app/ui/CMainDlg.h"
 #include "app/ui/InterfaceScale.h"
+#include "app/ui/SingleInstance.h"
 #include "browser/FileDialogParts.h"
 #include "browser/FileDialogs.h"
 #include "browser/MessageBox.h"
@@ -29,6 +30,7 @@
 #include <QSpinBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QSettings>
@@ -37,6 +39,7 @@
 #include <QWindow>
 
 #include <deque>
+#include <future>
 #include <filesystem>
 
 namespace knetix {
@@ -529,6 +532,47 @@ private slots:
         for (auto [w, h, factor] : {std::tuple{1024, 768, 1}, {1279, 1024, 1}, {1280, 959, 1}, {1280, 1024, 2},
                                     {1920, 1080, 2}, {2560, 1440, 3}, {3840, 2160, 4}, {7680, 4320, 4}})
             QCOMPARE(automaticInterfaceFactor(w, h), factor);
+    }
+
+    void droppedFilesAndLaterStartsOpenAfterTheQuestion()
+    {
+        // A picture dropped on the window opens.
+        auto drop = [this](const std::string& path) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+            const QPoint at = dlg().canvasRect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(m_dlg.get(), &enter);
+            QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(m_dlg.get(), &dropped);
+            return enter.isAccepted() && dropped.isAccepted();
+        };
+        QVERIFY(drop(m_picture));
+        QVERIFY(test::waitFor([&] { return doc().picture().picturePath() == m_picture; }, 30000));
+
+        // Unsaved work is asked about first; "Abbrechen" keeps it.
+        click(IDC_HAMMER);
+        stroke({150, 100}, {170, 120});
+        const std::string other = test::writeGridPicture(*m_folder, "other.bmp", 120, 90);
+        m_messages.clear();
+        m_answers = {-1};
+        QVERIFY(drop(other));
+        QVERIFY(test::waitFor([&] { return !m_messages.isEmpty(); }, 30000));
+        QCOMPARE(m_messages, QStringList{QString::fromUtf8(loadString(IDS_ASK_SAVE_PROJECT))});
+        QCOMPARE(doc().picture().picturePath(), m_picture);
+
+        // A later start hands its file over to the running copy: "Nein" to
+        // saving, and the file is open.
+        SingleInstance first(QStringLiteral("knetix-test-%1").arg(QCoreApplication::applicationPid()));
+        QVERIFY(first.claim());
+        connect(&first, &SingleInstance::filesArrived, m_dlg.get(),
+                [this](const QStringList& files) { dlg().openFromDesktop(files.front().toStdString()); });
+        SingleInstance second(QStringLiteral("knetix-test-%1").arg(QCoreApplication::applicationPid()));
+        QVERIFY(!second.claim());
+        m_answers = {0};
+        auto handed = std::async(std::launch::async, [&] { return second.handOver({QString::fromStdString(other)}); });
+        QVERIFY(test::waitFor([&] { return doc().picture().picturePath() == other; }, 30000));
+        QVERIFY(handed.get());
     }
 
     void endingTheSessionWritesTheSettingsWithoutAQuestion()

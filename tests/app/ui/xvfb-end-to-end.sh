@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The real program on a virtual X screen: it starts full screen with the demo
-# picture, a second copy ends silently, a click picks the Hook and a drag bends
+# The real program on a virtual X screen: it starts full screen, a second
+# start hands it the demo picture and ends silently, a click picks the Hook and a drag bends
 # the picture, then Escape and "Nein" end it and the settings are written;
 # a second run ends on SIGTERM, which writes the settings too.
 #   xvfb-end-to-end.sh KNETIX DEMO-PICTURE-PROGRAM OUTPUT-FOLDER
@@ -116,18 +116,21 @@ picture_shown() {
   [ -n "$light" ] && [ "$light" != 0 ]
 }
 
-"$knetix" "$work/picture.bmp" >"$work/knetix.log" 2>&1 &
+# The first start shows its hint on the empty canvas.
+"$knetix" >"$work/knetix.log" 2>&1 &
 knetix_pid=$!
 wait_windows 3
 wait_for "the start-up picture did not get the keyboard" top_has_focus
 xdotool key space # the start-up picture goes with a key
 wait_windows 2
-wait_for "the picture named on the command line is not shown" picture_shown
-settled_shot "$out/xvfb-start.png"
+settled_shot "$out/xvfb-empty.png"
 
-# A second copy ends at once without a word and leaves the first running.
-timeout 60 "$knetix" >"$work/second.log" 2>&1 || fail "the second copy ended with $?"
+# A second start hands its file to the first and ends without a word; the
+# first comes to the front and shows the picture.
+timeout 60 "$knetix" "$work/picture.bmp" >"$work/second.log" 2>&1 || fail "the second copy ended with $?"
 kill -0 "$knetix_pid" || fail "the first copy ended"
+wait_for "the picture handed over by a second start is not shown" picture_shown
+settled_shot "$out/xvfb-start.png"
 
 # The Hook's picture is 34 x 34 at (22, 88).
 xdotool mousemove $((ox + 22 + 17)) $((oy + 88 + 17)) click 1
