@@ -12,7 +12,8 @@
 
 namespace knetix {
 
-CSplashDlg::CSplashDlg(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+CSplashDlg::CSplashDlg(QWidget* parent, QString about)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_about(std::move(about))
 {
     setWindowTitle(QStringLiteral("Knetix"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -39,7 +40,17 @@ void CSplashDlg::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
-    p.drawImage((width() - m_picture.width()) / 2, (height() - m_picture.height()) / 2, m_picture);
+    const QSize size = m_picture.deviceIndependentSize().toSize();
+    const QRect picture((width() - size.width()) / 2, (height() - size.height()) / 2, size.width(), size.height());
+    p.drawImage(picture, m_picture);
+    if (m_about.isEmpty())
+        return;
+    QFont font = p.font();
+    font.setPixelSize(13);
+    p.setFont(font);
+    p.setPen(QColor(226, 228, 232));
+    p.drawText(QRect(picture.left() - 100, picture.bottom() + 16, picture.width() + 200, height() - picture.bottom()),
+               Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_about);
 }
 
 void CSplashDlg::keyPressEvent(QKeyEvent*)
@@ -49,8 +60,11 @@ void CSplashDlg::keyPressEvent(QKeyEvent*)
 
 void CSplashDlg::mousePressEvent(QMouseEvent* event)
 {
-    // Clicks do not close it, only keys do.
+    // At start-up clicks do not close it, only keys do; the About window
+    // goes with either.
     event->accept();
+    if (!m_about.isEmpty())
+        close();
 }
 
 void CSplashDlg::timerEvent(QTimerEvent* event)

@@ -1,9 +1,12 @@
 #pragma once
 // The splash screen: black over the whole screen with the title picture in
 // the middle. A key closes it, a click does not; it goes by itself after 100 s.
+// As the About window it also shows lines of text under the picture (version,
+// licence, libraries), and a click closes it too.
 
 #include <QBasicTimer>
 #include <QImage>
+#include <QString>
 #include <QWidget>
 
 namespace knetix {
@@ -12,8 +15,9 @@ class CSplashDlg : public QWidget {
     Q_OBJECT
 public:
     // Deletes itself when closed. Without its picture it closes at once.
-    explicit CSplashDlg(QWidget* parent = nullptr);
+    explicit CSplashDlg(QWidget* parent = nullptr, QString about = {});
     bool loaded() const { return !m_picture.isNull(); }
+    const QString& aboutText() const { return m_about; }
 
     static constexpr int kLifetimeMs = 100000;
 
@@ -26,6 +30,7 @@ protected:
 
 private:
     QImage m_picture;
+    QString m_about;
     QBasicTimer m_timer;
 };
 

@@ -1,4 +1,8 @@
 #include "app/ui/CMainDlg.h"
+#include "app/ui/CHelpWindow.h"
+#include "files/scan/SaneScanner.h"
+#include "files/movie/MovieWriter.h"
+#include "files/imagelib/ImExp.h"
 
 #include "document/ProgramFiles.h"
 #include "app/ui/CCompressorDlg.h"
@@ -376,7 +380,7 @@ void CMainDlg::run(Command command)
         playOrStop();
         break;
     case Command::Help:
-        openDocument(helpFilePath());
+        showHelp(qs(helpFilePath()));
         break;
     case Command::About:
         about();
@@ -857,13 +861,31 @@ void CMainDlg::optionsMenu()
 
 void CMainDlg::openDocument(const std::string& path)
 {
+    // Without a browser the page opens in the program's own help window.
     if (!m_urlOpener(QUrl::fromLocalFile(qs(path))))
-        showMessage(this, stringText(IDS_NO_BROWSER), MessageKind::Error);
+        showHelp(qs(path));
+}
+
+void CMainDlg::showHelp(const QString& path)
+{
+    if (!m_help)
+        m_help = new CHelpWindow(this);
+    m_help->showDocument(path);
+}
+
+QString aboutText()
+{
+    return QStringLiteral("Knetix %1 – Bilder verformen wie Knetmasse\n"
+                          "Lizenz: GPL-3.0-or-later (GNU General Public License, Version 3 oder neuer)\n"
+                          "Verwendet Qt %2, %3, %4, %5 und die DejaVu-Schriften.\n\n"
+                          "Ein Klick oder eine Taste schließt dieses Fenster.")
+        .arg(QStringLiteral(KNETIX_VERSION), QString::fromLatin1(qVersion()), qs(ImExp_LibraryName()),
+             qs(movieLibraryName()), qs(scanLibraryName()));
 }
 
 void CMainDlg::about()
 {
-    auto* splash = new CSplashDlg(this);
+    auto* splash = new CSplashDlg(this, aboutText());
     splash->show();
     splash->raise();
     splash->activateWindow();

@@ -8,6 +8,7 @@
 
 #include "document/Commands.h"
 #include "document/Document.h"
+#include "app/ui/CHelpWindow.h"
 #include "app/ui/CSkinDlg.h"
 #include "app/ui/Settings.h"
 #include "app/ui/scan/CScanLibrary.h"
@@ -31,6 +32,9 @@ class CMKeys;
 class CMWorking;
 class CSplashDlg;
 class InputGate;
+
+// What the About window says: version, licence, the libraries used.
+QString aboutText();
 
 class CMainDlg : public CSkinDlg, private DocumentObserver {
     Q_OBJECT
@@ -106,6 +110,8 @@ public:
     // manager asks before a logout).
     void writeSettings();
     bool ending() const { return m_ending; }
+    // The help window, once "?" or F1 opened it (or the home page without a browser).
+    CHelpWindow* helpWindow() const { return m_help; }
 
 protected:
     void sliderChanged(int position, int controlId) override;
@@ -140,6 +146,7 @@ private:
     void scannedPicture(std::vector<uint8_t> packedDib);
     void optionsMenu();
     void openDocument(const std::string& path);
+    void showHelp(const QString& path);
     void about();
     void report(const Outcome& outcome);
     // A file dialog on the slot's last folder; the chosen path, or nothing
@@ -162,6 +169,7 @@ private:
     QProgressBar* m_progress = nullptr;
     std::unique_ptr<InputGate> m_gate;
     bool m_ending = false;
+    QPointer<CHelpWindow> m_help;
     MovieSettings m_movieSettings;
     MenuChooser m_menuChooser;
     UrlOpener m_urlOpener;

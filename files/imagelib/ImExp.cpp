@@ -373,6 +373,15 @@ bool FindReader(const fs::path& file)
     }
 }
 
+std::string ImExp_LibraryName()
+{
+    // "GraphicsMagick 1.3.40 2023-01-14 Q16 http://..." -> the first two words.
+    const std::string full = MagickLib::GetMagickVersion(nullptr);
+    const size_t second = full.find(' ');
+    const size_t end = second == std::string::npos ? second : full.find(' ', second + 1);
+    return full.substr(0, end);
+}
+
 bool ImExp_HasPictureExtension(const fs::path& file)
 {
     std::string ext = file.extension().string();

@@ -47,6 +47,9 @@ ImExpStatus ImExp_ReadFile(const std::filesystem::path& file, WAPtr& picture);
 // only when complete, so a failed write never destroys an existing file.
 ImExpStatus ImExp_WriteFile(const std::filesystem::path& file, const Bitmap24View& source);
 
+// The image library's name and version, e.g. "GraphicsMagick 1.3.40".
+std::string ImExp_LibraryName();
+
 // True if a reader accepts the file (its contents, not its name, decide).
 bool FindReader(const std::filesystem::path& file);
 

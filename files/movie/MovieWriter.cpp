@@ -64,6 +64,13 @@ const CodecEntry* entryFor(const std::string& id)
 
 } // namespace
 
+std::string movieLibraryName()
+{
+    // "5.1.6-0+deb12u1": the distribution's suffix says nothing to a user.
+    std::string version = av_version_info();
+    return "FFmpeg " + version.substr(0, version.find('-'));
+}
+
 std::vector<MovieCodec> availableMovieCodecs()
 {
     quietLibraries();

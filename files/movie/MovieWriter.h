@@ -28,6 +28,9 @@ struct MovieCodec {
 
 // What this machine can write, uncompressed frames first.
 std::vector<MovieCodec> availableMovieCodecs();
+
+// The movie library's name and version, e.g. "FFmpeg 5.1.6".
+std::string movieLibraryName();
 std::optional<MovieCodec> findMovieCodec(const std::string& id);
 
 struct MovieSettings {

@@ -19,6 +19,12 @@
 
 namespace knetix {
 
+std::string scanLibraryName()
+{
+    return "SANE " + std::to_string(SANE_CURRENT_MAJOR) + "." + std::to_string(SANE_CURRENT_MINOR);
+}
+
+
 namespace {
 
 // The threads of this process, by id.

@@ -22,6 +22,9 @@
 
 namespace knetix {
 
+// The scanning interface's name and version, e.g. "SANE 1.0".
+std::string scanLibraryName();
+
 struct ScanDevice {
     std::string name; // what open() takes, e.g. "test:0"
     std::string vendor;

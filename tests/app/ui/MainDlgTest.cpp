@@ -6,6 +6,7 @@
 #include "app/ui/Printing.h"
 #include "app/ui/scan/CScanDlg.h"
 #include "app/ui/CMainDlg.h"
+#include "app/ui/CHelpWindow.h"
 #include "app/ui/InterfaceScale.h"
 #include "app/ui/SingleInstance.h"
 #include "browser/FileDialogParts.h"
@@ -17,6 +18,7 @@
 #include "skin/CFilmPanelDlg.h"
 #include "skin/CMyToolTipCtrl.h"
 #include "skin/CSliderButton.h"
+#include "skin/CSplashDlg.h"
 #include "tests/common/Capture.h"
 #include "tests/common/Modal.h"
 #include "tests/common/TestPictures.h"
@@ -28,6 +30,7 @@
 #include <QComboBox>
 #include <QHelpEvent>
 #include <QSpinBox>
+#include <QTextBrowser>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -662,15 +665,29 @@ private slots:
 
     void helpHomePageAndAbout()
     {
+        // The help opens in the program's own window, its links inside it.
         click(IDC_HELP);
+        CHelpWindow* help = dlg().helpWindow();
+        QVERIFY(help && help->isVisible());
+        QVERIFY(help->browser()->source().toLocalFile().endsWith("knetix-hilfe.html"));
+        QVERIFY(help->browser()->toPlainText().contains("Die sieben Werkzeuge"));
+        help->browser()->setSource(QUrl(QStringLiteral("#tastatur")));
+        QCOMPARE(help->browser()->source().fragment(), QString("tastatur"));
+        QVERIFY(help->browser()->isBackwardAvailable());
+        help->close();
+        m_dlg->activateWindow();
+        QApplication::setActiveWindow(m_dlg.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
+        QTest::keyClick(window(), Qt::Key_F1);
+        QVERIFY(help->isVisible());
+        // The home page goes to the browser; without one, into the same window.
         click(IDC_HOME_PAGE);
-        QCOMPARE(m_opened.size(), size_t(2));
-        QVERIFY(m_opened[0].toLocalFile().endsWith("knetix-hilfe.html"));
-        QVERIFY(m_opened[1].toLocalFile().endsWith("kavon.htm"));
-        QVERIFY(m_messages.isEmpty());
+        QCOMPARE(m_opened.size(), size_t(1));
+        QVERIFY(m_opened[0].toLocalFile().endsWith("kavon.htm"));
         m_browserThere = false;
         click(IDC_HOME_PAGE);
-        QCOMPARE(m_messages, QStringList{QString::fromUtf8(loadString(IDS_NO_BROWSER))});
+        QVERIFY(help->browser()->source().toLocalFile().endsWith("kavon.htm"));
+        QVERIFY(m_messages.isEmpty());
 
         click(IDC_ABOUT);
         const auto splashShown = [] {
@@ -680,6 +697,16 @@ private slots:
             return false;
         };
         QTRY_VERIFY(splashShown());
+        // It tells version, licence and libraries, and a click closes it.
+        CSplashDlg* about = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->inherits("knetix::CSplashDlg"))
+                about = static_cast<CSplashDlg*>(w);
+        QVERIFY(about->aboutText().contains("GPL-3.0-or-later"));
+        QVERIFY(about->aboutText().contains("GraphicsMagick"));
+        QVERIFY(about->aboutText().contains("FFmpeg"));
+        QTest::mouseClick(about, Qt::LeftButton);
+        QTRY_VERIFY(!splashShown());
     }
 
     void focusFollowsTheMouseAndTipsOnTheSizes()
