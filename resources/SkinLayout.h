@@ -98,6 +98,9 @@ constexpr int32_t kToolDisplayHeight = 142;
 // Filmstrip panel (panel client coordinates).
 constexpr Box kKeyStrip{82, 21, 222, 62};
 constexpr Box kWheelHotSpot{40, 29, 7, 44};
+// What the user sees as the wheel: the drawn drum and the lever beside it. A
+// click anywhere on them turns the wheel (the hot spot above lies inside).
+constexpr Box kWheelClickArea{8, 6, 40, 87};
 constexpr int32_t kWheelFrames = 9;
 constexpr int32_t kSliderTrackLeft = 70;
 constexpr int32_t kSliderTrackRight = 265;

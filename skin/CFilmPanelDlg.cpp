@@ -23,6 +23,7 @@ CFilmPanelDlg::CFilmPanelDlg(QWidget* parent) : QWidget(parent), m_wheel(shared(
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(skin::kFilmPanel.width, skin::kFilmPanel.height);
+    setMouseTracking(true); // the hand over the wheel
     m_play2 = new CCommandButton(IdPlay2, this);
     m_speed = new CSliderButton(IdSpeed, this);
     m_power = new CSliderButton(IdPower, this);
@@ -114,7 +115,14 @@ void CFilmPanelDlg::mousePressEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     const QPoint at = event->position().toPoint();
-    m_wheel.hotSpotDown(skin::kWheelHotSpot.contains({at.x(), at.y()}));
+    m_wheel.hotSpotDown(skin::kWheelClickArea.contains({at.x(), at.y()}));
+}
+
+void CFilmPanelDlg::mouseMoveEvent(QMouseEvent* event)
+{
+    // The hand says that the wheel can be turned.
+    const QPoint at = event->position().toPoint();
+    setCursor(skin::kWheelClickArea.contains({at.x(), at.y()}) ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
 void CFilmPanelDlg::mouseReleaseEvent(QMouseEvent* event)
@@ -122,7 +130,7 @@ void CFilmPanelDlg::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     const QPoint at = event->position().toPoint();
-    if (m_wheel.hotSpotUp(skin::kWheelHotSpot.contains({at.x(), at.y()}))) {
+    if (m_wheel.hotSpotUp(skin::kWheelClickArea.contains({at.x(), at.y()}))) {
         emit hideFilmstrip();
         m_timer.start(40, this);
     }

@@ -128,7 +128,14 @@ TEST(SkinLayout, FilmPanelButtonsStayOnThePanelAndOffTheSliders)
         EXPECT_LE(c.offset.x + b.x + b.width, kFilmPanel.width) << c.member;
         EXPECT_LE(c.offset.y + b.y + b.height, kFilmPanel.height) << c.member;
         EXPECT_FALSE((Box{c.offset.x + b.x, c.offset.y + b.y, b.width, b.height}.contains({kWheelHotSpot.x, kWheelHotSpot.y})));
+        // No button lies on the wheel, whose whole drawing takes the click.
+        EXPECT_TRUE(c.offset.x + b.x >= kWheelClickArea.x + kWheelClickArea.width ||
+                    c.offset.y + b.y >= kWheelClickArea.y + kWheelClickArea.height)
+            << c.member;
     }
+    EXPECT_TRUE(kWheelClickArea.contains({kWheelHotSpot.x, kWheelHotSpot.y}));
+    EXPECT_TRUE(kWheelClickArea.contains({kWheelHotSpot.x + kWheelHotSpot.width - 1,
+                                          kWheelHotSpot.y + kWheelHotSpot.height - 1}));
     // Knobs at the far right end before Play2 starts.
     EXPECT_LE(kSliderTrackRight + kKnobWidth, findControl("Play2")->offset.x);
 }

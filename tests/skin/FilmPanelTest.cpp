@@ -122,7 +122,7 @@ private slots:
         QVERIFY(!CFilmPanelDlg::shared().towardsSliders);
     }
 
-    void clicksBesideTheHotSpotDoNothing()
+    void theDrawnWheelTurnsAndClicksBesideItDoNothing()
     {
         CFilmPanelDlg panel(nullptr);
         panel.initialise();
@@ -132,6 +132,13 @@ private slots:
         QTest::mousePress(&panel, Qt::LeftButton, {}, kHotSpot);
         QTest::mouseRelease(&panel, Qt::LeftButton, {}, QPoint(60, 50));
         QVERIFY(!panel.wheelRunning());
+        // The knurled drum itself, top to bottom, turns the wheel.
+        for (QPoint drum : {QPoint(20, 10), QPoint(12, 88)}) {
+            QTest::mouseClick(&panel, Qt::LeftButton, {}, drum);
+            QVERIFY(panel.wheelRunning());
+            while (panel.wheelRunning())
+                panel.advanceWheel();
+        }
     }
 
     void slidersSitOnTheLastWheelFrame()
