@@ -41,6 +41,14 @@ enum StringId : int32_t {
     IDS_FOLDER_DOES_NOT_EXIST = 131,
     IDS_ZOOM_NEXT_START = 132,
     IDS_EMPTY_CANVAS_HINT = 133,
+    // Tips of the seven tool buttons: the name and what the tool does.
+    IDS_TIP_DRILL = 134,
+    IDS_TIP_HOOK = 135,
+    IDS_TIP_HAMMER = 136,
+    IDS_TIP_DEFLATOR = 137,
+    IDS_TIP_IRON = 138,
+    IDS_TIP_MAGNIFIER = 139,
+    IDS_TIP_BRUSH = 140,
     // File and archive messages; "%1" stands for the file name.
     IDS_ARCHIVE_END_OF_DATA = 61696,
     IDS_ARCHIVE_BAD_FORMAT = 61697,

@@ -105,6 +105,13 @@ bool CSkinDlg::initDialog()
     m_toolTips->addTool(m_controls[IDC_SMALL], IDS_TIP_SMALL);
     m_toolTips->addTool(m_controls[IDC_MEDIUM], IDS_TIP_MEDIUM);
     m_toolTips->addTool(m_controls[IDC_LARGE], IDS_TIP_LARGE);
+    // Each instrument says its name and what it does.
+    const std::pair<int, int> toolTips[] = {{IDC_DRILL, IDS_TIP_DRILL},         {IDC_HOOK, IDS_TIP_HOOK},
+                                            {IDC_HAMMER, IDS_TIP_HAMMER},       {IDC_DEFLATOR, IDS_TIP_DEFLATOR},
+                                            {IDC_IRON, IDS_TIP_IRON},           {IDC_MAGNIFIER, IDS_TIP_MAGNIFIER},
+                                            {IDC_BRUSH, IDS_TIP_BRUSH}};
+    for (const auto& [control, text] : toolTips)
+        m_toolTips->addTool(m_controls[control], text);
     for (const auto& [id, widget] : m_controls)
         if (id != IDC_TOOL_DISPLAY)
             widget->setAttribute(Qt::WA_Hover);

@@ -120,6 +120,13 @@ TEST(MessagesTest, GermanWordingIsExact)
         {"132", table(IDS_ZOOM_NEXT_START), "Knetix erscheint beim nächsten Start in der neuen Größe."},
         {"133", table(IDS_EMPTY_CANVAS_HINT),
          "Ziehen Sie ein Bild hierher oder öffnen Sie eines mit „Bild öffnen“ (Strg+O)."},
+        {"134", table(IDS_TIP_DRILL), "Bohrer – dreht das Bild im Kreis zu einem Strudel"},
+        {"135", table(IDS_TIP_HOOK), "Haken – zieht das Bild mit der Maus mit"},
+        {"136", table(IDS_TIP_HAMMER), "Hammer – beult das Bild von der Mitte nach außen"},
+        {"137", table(IDS_TIP_DEFLATOR), "Entlüfter – lässt das Bild zur Mitte hin schrumpfen"},
+        {"138", table(IDS_TIP_IRON), "Bügeleisen – glättet Knicke in der Verformung"},
+        {"139", table(IDS_TIP_MAGNIFIER), "Lupe – vergrößert, was unter ihr liegt"},
+        {"140", table(IDS_TIP_BRUSH), "Pinsel – malt das ursprüngliche Bild zurück"},
         // Archive and file messages, the name in place of "%1".
         {"61696", archiveMessage(ArchiveError::EndOfData, f),
          "Es wurde versucht, auf eine Stelle hinter dem Ende von datei.knx zuzugreifen."},
