@@ -28,11 +28,29 @@ const QColor kRim(14, 14, 16);
 const char* const kSans = "DejaVu Sans";
 const char* const kCondensed = "DejaVu Sans Condensed";
 
+int g_factor = 1;
+
+int factorOf(const QImage& image)
+{
+    return std::max(1, int(std::lround(image.devicePixelRatio())));
+}
+
+// A w x h picture in logical pixels, at the factor being drawn.
 QImage rgbImage(int w, int h, const QColor& fill)
 {
-    QImage image(w, h, QImage::Format_RGB888);
+    QImage image(w * g_factor, h * g_factor, QImage::Format_RGB888);
+    image.setDevicePixelRatio(g_factor);
     image.fill(fill);
     return image;
+}
+
+// The part of a picture under a logical rectangle, at the picture's factor.
+QImage logicalCopy(const QImage& image, int x, int y, int w, int h)
+{
+    const int f = factorOf(image);
+    QImage part = image.copy(x * f, y * f, w * f, h * f);
+    part.setDevicePixelRatio(f);
+    return part;
 }
 
 QImage asRgb(const QImage& image)
@@ -66,35 +84,44 @@ QImage asIndexed(const QImage& image)
             continue;
         QImage out(rgb.size(), QImage::Format_Indexed8);
         out.setColorTable(table);
+        out.setDevicePixelRatio(image.devicePixelRatio());
         for (int y = 0; y < rgb.height(); ++y)
             for (int x = 0; x < rgb.width(); ++x)
                 out.setPixel(x, y, uint(index.value(coarse(rgb.pixel(x, y)))));
         return out;
     }
-    return rgb.convertToFormat(QImage::Format_Indexed8);
+    QImage out = rgb.convertToFormat(QImage::Format_Indexed8);
+    out.setDevicePixelRatio(image.devicePixelRatio());
+    return out;
 }
 
-// Brushed metal: each row gets its own slowly changing brightness, smeared
-// horizontally, so the grain runs left to right.
-void brush(QImage& image, const QRect& area, uint32_t seed, int strength = 5)
+// Brushed metal over a whole RGB888 picture: each logical row gets its own
+// slowly changing brightness and every pixel row its grain, smeared
+// horizontally over 16 logical pixels, so the grain runs left to right. At a
+// larger factor the grain is finer but just as strong.
+void brush(QImage& image, uint32_t seed, int strength = 5)
 {
+    const int f = factorOf(image);
+    const size_t reach = size_t(16 * f);
+    // The sum of `reach` noise values spreads with its square root.
+    const double divisor = 8.0 * std::sqrt(double(f));
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int> noise(-strength, strength);
-    const QRect r = area.intersected(image.rect());
-    std::vector<int> row(size_t(r.width()) + 16);
+    std::vector<int> row(size_t(image.width()) + reach);
     int rowBias = 0;
-    for (int y = r.top(); y <= r.bottom(); ++y) {
-        rowBias = std::clamp(rowBias + noise(rng) / 2, -strength, strength);
+    for (int y = 0; y < image.height(); ++y) {
+        if (y % f == 0)
+            rowBias = std::clamp(rowBias + noise(rng) / 2, -strength, strength);
         for (int& v : row)
             v = noise(rng);
         uchar* line = image.scanLine(y);
         int sum = 0;
-        for (int k = 0; k < 16; ++k)
-            sum += row[size_t(k)];
-        for (int x = r.left(); x <= r.right(); ++x) {
-            const size_t i = size_t(x - r.left());
-            const int d = rowBias + sum / 8;
-            sum += row[i + 16 < row.size() ? i + 16 : row.size() - 1] - row[i];
+        for (size_t k = 0; k < reach; ++k)
+            sum += row[k];
+        for (int x = 0; x < image.width(); ++x) {
+            const size_t i = size_t(x);
+            const int d = rowBias + int(sum / divisor);
+            sum += row[i + reach < row.size() ? i + reach : row.size() - 1] - row[i];
             for (int c = 0; c < 3; ++c)
                 line[3 * x + c] = uchar(std::clamp(line[3 * x + c] + d, 0, 255));
         }
@@ -564,7 +591,7 @@ void wheelDrum(QPainter& p, int turn)
 QImage filmFace()
 {
     QImage image = rgbImage(skin::kFilmPanel.width, skin::kFilmPanel.height, kGraphite);
-    brush(image, image.rect(), 81);
+    brush(image, 81);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     // The strip of film with its sprocket holes.
@@ -599,7 +626,7 @@ QImage filmFace()
 QImage sliderFace()
 {
     QImage image = rgbImage(skin::kFilmPanel.width, skin::kFilmPanel.height, kGraphite.darker(108));
-    brush(image, image.rect(), 97);
+    brush(image, 97);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     for (const skin::SliderLayout& s : skin::sliders()) {
@@ -624,6 +651,16 @@ QImage sliderFace()
 }
 
 } // namespace
+
+void setFactor(int factor)
+{
+    g_factor = std::clamp(factor, 1, 8);
+}
+
+int factor()
+{
+    return g_factor;
+}
 
 bool loadFonts()
 {
@@ -652,7 +689,7 @@ QFont font(double pixelSize, bool bold, bool condensed)
 QImage drawSkin()
 {
     QImage image = rgbImage(skin::kSkinWidth, skin::kSkinHeight, kGraphite);
-    brush(image, image.rect(), 7);
+    brush(image, 7);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     // Outer bevel of the whole bench.
@@ -712,7 +749,7 @@ QImage drawSkin()
 
 void drawControl(const skin::ControlLayout& c, const QImage& background, const PictureSink& sink)
 {
-    const QImage under = background.copy(c.offset.x, c.offset.y, c.width, c.height);
+    const QImage under = logicalCopy(background, c.offset.x, c.offset.y, c.width, c.height);
     const std::vector<std::string> names = skin::pictureNames(c);
     switch (c.kind) {
     case skin::ControlKind::Command:
@@ -752,25 +789,27 @@ std::vector<QImage> drawWheelFrames()
         // slider face comes up from below, both foreshortened by the curve.
         QImage frame = rgbImage(w, h, Qt::black);
         // How far the faces have rolled up, eased like a drum that starts and
-        // stops; darker towards the seam and the edges while it turns.
+        // stops; darker towards the seam and the edges while it turns. In
+        // pixel rows of the factor being drawn.
+        const int rows = frame.height();
         const double phase = double(i) / (n - 1);
-        const int rolled = int(std::lround(h * (1 - std::cos(std::numbers::pi * phase)) / 2));
+        const int rolled = int(std::lround(rows * (1 - std::cos(std::numbers::pi * phase)) / 2));
         const double motion = std::sin(std::numbers::pi * phase);
-        for (int y = 0; y < h; ++y) {
+        for (int y = 0; y < rows; ++y) {
             const int source = y + rolled;
-            const QImage& face = source < h ? film : sliders;
-            const int sy = source < h ? source : source - h;
-            const double edge = std::abs((y + 0.5) / h * 2 - 1);
-            const double seam = std::abs(y - (h - rolled)) / double(h);
+            const QImage& face = source < rows ? film : sliders;
+            const int sy = source < rows ? source : source - rows;
+            const double edge = std::abs((y + 0.5) / rows * 2 - 1);
+            const double seam = std::abs(y - (rows - rolled)) / double(rows);
             const double shade = 1.0 - motion * (0.45 * edge * edge + 0.5 * std::max(0.0, 0.25 - seam) * 4);
             const uchar* in = face.constScanLine(sy);
             uchar* out = frame.scanLine(y);
-            for (int x = 0; x < w * 3; ++x)
+            for (int x = 0; x < frame.width() * 3; ++x)
                 out[x] = uchar(std::clamp(in[x] * shade, 0.0, 255.0));
         }
         QPainter p(&frame);
         // The drum and its lever do not roll with the faces.
-        const QImage left = (i < n / 2 ? film : sliders).copy(0, 0, 56, h);
+        const QImage left = logicalCopy(i < n / 2 ? film : sliders, 0, 0, 56, h);
         p.drawImage(0, 0, left);
         wheelDrum(p, i);
         p.setPen(QPen(QColor(0, 0, 0, 200), 1));
@@ -817,10 +856,10 @@ QImage drawKnob(const skin::SliderLayout&)
         p.drawPath(body);
     }
     // The face must be black wherever the mask lets the background through.
-    for (int y = 0; y < h; ++y) {
+    for (int y = 0; y < face.height(); ++y) {
         const uchar* m = mask.constScanLine(y);
         uchar* f = face.scanLine(y);
-        for (int x = 0; x < w; ++x)
+        for (int x = 0; x < face.width(); ++x)
             if (m[3 * x] != skin::kMaskOpaque)
                 f[3 * x] = f[3 * x + 1] = f[3 * x + 2] = 0;
     }
@@ -914,7 +953,7 @@ QImage drawDialog(const QString& title)
 {
     QImage image = rgbImage(skin::kDialogWidth, skin::kDialogHeight, QColor(0, 0, 0));
     QImage metal = rgbImage(skin::kDialogWidth, skin::kDialogHeight, kGraphite);
-    brush(metal, metal.rect(), 29);
+    brush(metal, 29);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     const QPainterPath outline = polygonPath(skin::dialogWindowPolygon(), 0.5);
@@ -961,7 +1000,7 @@ QImage drawComboButton()
 QImage drawScrollBackground()
 {
     QImage image = rgbImage(skin::kScrollBarWidth, skin::kScrollBarHeight, QColor(24, 25, 28));
-    brush(image, image.rect(), 55, 3);
+    brush(image, 55, 3);
     QPainter p(&image);
     well(p, QRectF(12, 4, 6, skin::kScrollBarHeight - 8), QColor(4, 4, 5), 3);
     p.setPen(QPen(QColor(90, 92, 98), 1));
@@ -991,7 +1030,8 @@ QImage drawThumb()
 
 QImage drawIcon(int32_t id, int32_t size)
 {
-    QImage image(size, size, QImage::Format_ARGB32);
+    QImage image(size * g_factor, size * g_factor, QImage::Format_ARGB32);
+    image.setDevicePixelRatio(g_factor);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -1078,7 +1118,8 @@ QImage drawContactSheet(const std::vector<std::pair<std::string, QImage>>& pictu
     std::vector<Place> places;
     int x = pad, y = pad, rowHeight = 0;
     for (const auto& [name, image] : pictures) {
-        const QSize size = image.width() > 400 ? image.size() / 2 : image.size();
+        const QSize logical = image.deviceIndependentSize().toSize();
+        const QSize size = logical.width() > 400 ? logical / 2 : logical;
         const QFontMetrics fm(font(9));
         const int cellWidth = std::max(size.width(), fm.horizontalAdvance(QString::fromStdString(name)));
         if (x + cellWidth > width - pad) {
@@ -1136,16 +1177,18 @@ QImage drawSliderPanelPreview(const std::map<std::string, QImage>& pictures)
     // composited the way the knobs do it: black where the mask is 0, darker
     // where it is the shadow value, then the face ORed on.
     QImage panel = pictures.at("WHEEL_8").convertToFormat(QImage::Format_RGB888);
+    const int f = factorOf(panel);
     const int values[] = {32, 16, 64};
     int i = 0;
     for (const skin::SliderLayout& s : skin::sliders()) {
         const QImage knob = pictures.at(QString::fromUtf8(s.base.data(), int(s.base.size())).toUpper().toStdString() + "U")
                                 .convertToFormat(QImage::Format_RGB888);
-        const int left = skin::kSliderTrackLeft + values[i++] * 3;
-        for (int y = 0; y < skin::kKnobHeight; ++y) {
+        const int left = (skin::kSliderTrackLeft + values[i++] * 3) * f;
+        const int knobWidth = skin::kKnobWidth * f;
+        for (int y = 0; y < skin::kKnobHeight * f; ++y) {
             const uchar* k = knob.constScanLine(y);
-            uchar* o = panel.scanLine(s.offset.y + y);
-            for (int x = 0; x < skin::kKnobWidth; ++x) {
+            uchar* o = panel.scanLine(s.offset.y * f + y);
+            for (int x = 0; x < knobWidth; ++x) {
                 uchar* px = o + 3 * (left + x);
                 const uchar m = k[3 * x];
                 if (m == skin::kMaskOpaque)
@@ -1154,7 +1197,7 @@ QImage drawSliderPanelPreview(const std::map<std::string, QImage>& pictures)
                     for (int c = 0; c < 3; ++c)
                         px[c] = uchar(std::max(0, px[c] - 30));
                 for (int c = 0; c < 3; ++c)
-                    px[c] |= k[3 * (skin::kKnobWidth + x) + c];
+                    px[c] |= k[3 * (knobWidth + x) + c];
             }
         }
     }
