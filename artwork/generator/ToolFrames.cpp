@@ -115,20 +115,6 @@ QImage toIndexed(const QImage& rgb)
     return out;
 }
 
-// The tool each set is shown for: the Hammer button shows the IRON_ set and the
-// Iron and Brush buttons the HAMMER_ set, so each set carries the other's effect.
-ToolKind toolOfSet(int set)
-{
-    switch (set) {
-    case 0: return ToolKind::Move;
-    case 1: return ToolKind::ZoomIn;
-    case 2: return ToolKind::ZoomOut;
-    case 3: return ToolKind::Zoom;   // IRON_, shown for the Hammer
-    case 4: return ToolKind::Smooth; // HAMMER_, shown for the Iron and the Brush
-    default: return ToolKind::Whirl;
-    }
-}
-
 } // namespace
 
 QImage toolDisplayFrame(int set, int level, int frame, int factor)
@@ -146,7 +132,7 @@ QImage toolDisplayFrame(int set, int level, int frame, int factor)
     const int32_t cx = (skin::kToolDisplayWidth / 2) * f + f / 2;
     const int32_t cy = (skin::kToolDisplayHeight / 2) * f + f / 2;
     auto at = [f](int logical) { return int32_t(logical * f + f / 2); };
-    const ToolKind kind = toolOfSet(set);
+    const ToolKind kind = skin::kToolDisplayKinds[std::clamp(set, 0, skin::kToolDisplaySetCount - 1)];
     StrokePatch patch;
     auto times = [amount](double most) { return int(std::lround(most * amount)); };
 
@@ -171,22 +157,44 @@ QImage toolDisplayFrame(int set, int level, int frame, int factor)
             break;
         }
         case ToolKind::Smooth: {
-            // Bumpy lines; the iron runs down the middle and flattens them,
-            // the more the larger it is. The iron evens out neighbouring
+            // Bumpy lines across the whole width; the iron runs down the
+            // middle and flattens them, the wider the larger it is, while the
+            // bumps beside its path stay. The iron evens out neighbouring
             // pixels, so finer pixels take as many more passes.
-            auto bumps = createTool(ToolKind::Whirl, 13 * f);
-            for (int y : {24, 58, 92, 122}) {
-                bumps->reset();
-                for (int i = 0; i < 24; ++i)
-                    picture.stroke(*bumps, patch, cx + (y % 3 == 0 ? 5 : -5) * f, at(y));
-            }
-            auto iron = createTool(kind, radius);
+            auto bumps = createTool(ToolKind::Whirl, 12 * f);
+            for (int y : {24, 58, 92, 122})
+                for (int side : {-16, 16}) {
+                    bumps->reset();
+                    for (int i = 0; i < 24; ++i)
+                        picture.stroke(*bumps, patch, cx + side * f, at(y));
+                }
+            // Narrower than the other tools, so that the bumps at the sides
+            // stay even at the largest size.
+            auto iron = createTool(kind, (8 + 5 * level) * f);
             iron->setValue(12);
             const int passes = times(6) * f;
             for (int pass = 0; pass < passes; ++pass) {
                 iron->reset();
                 for (int y = 4 * f; y < picture.height - 4 * f; y += 2)
                     picture.stroke(*iron, patch, cx, y);
+            }
+            break;
+        }
+        case ToolKind::Undo: {
+            // Three twists, the brush across the middle one: where it has
+            // been the lines are straight again, the more the larger it is.
+            auto twist = createTool(ToolKind::Whirl, 22 * f);
+            const int turns = times(36);
+            for (int y : {30, 71, 112}) {
+                twist->reset();
+                for (int i = 0; i < turns; ++i)
+                    picture.stroke(*twist, patch, cx, at(y));
+            }
+            auto brush = createTool(kind, radius);
+            for (int pass = 0; pass < 3; ++pass) {
+                brush->reset();
+                for (int x = 0; x < picture.width; x += 2 * f)
+                    picture.stroke(*brush, patch, x, cy);
             }
             break;
         }

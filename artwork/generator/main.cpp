@@ -114,7 +114,7 @@ int main(int argc, char** argv)
         out.put(QString::fromUtf8(s.base.data(), int(s.base.size())).toUpper().toStdString() + "U",
                 drawKnob(s));
 
-    for (int set = 0; set < 6; ++set)
+    for (int set = 0; set < skin::kToolDisplaySetCount; ++set)
         for (int level = 0; level < 3; ++level)
             for (int frame = 0; frame < skin::kToolDisplayFramesPerLevel; ++frame)
                 out.put(skin::toolDisplayFrameName(set, level, frame), toolDisplayFrame(set, level, frame, factor));

@@ -105,7 +105,7 @@ private slots:
     void toolFramesStartUndeformedAndGrow()
     {
         const QImage plain = loadSkinPicture("HOOK_SMALL_0");
-        for (int set = 0; set < 6; ++set) {
+        for (int set = 0; set < skin::kToolDisplaySetCount; ++set) {
             const QString name = QString::fromStdString(skin::toolDisplayFrameName(set, 0, 0));
             QCOMPARE(loadSkinPicture(skin::toolDisplayFrameName(set, 0, 0)), plain);
             QVERIFY2(loadSkinPicture(skin::toolDisplayFrameName(set, 0, 1)) != plain, qPrintable(name));
@@ -114,8 +114,8 @@ private slots:
                      qPrintable(name));
         }
         // Each set bends the lines its own way.
-        for (int a = 0; a < 6; ++a)
-            for (int b = a + 1; b < 6; ++b)
+        for (int a = 0; a < skin::kToolDisplaySetCount; ++a)
+            for (int b = a + 1; b < skin::kToolDisplaySetCount; ++b)
                 QVERIFY(loadSkinPicture(skin::toolDisplayFrameName(a, 2, 4)) !=
                         loadSkinPicture(skin::toolDisplayFrameName(b, 2, 4)));
     }
@@ -203,8 +203,9 @@ private slots:
             // differ most: the engine bends finer pixels).
             QVERIFY2(difference(shrunk, picture).mean < 12, name.c_str());
             // Antialiased edges fall between the doubled pixels. The tool
-            // display's grid is whole pixels at 1x; only its bends differ.
-            if (!isToolFrame(name))
+            // display's grid is whole pixels at 1x; only its bends differ,
+            // most in the last frame.
+            if (!isToolFrame(name) || name.ends_with("_LARGE_4"))
                 QVERIFY2(difference(large, doubled).changed > 0.05, name.c_str());
         }
     }
