@@ -246,101 +246,151 @@ QPen symbolPen(const QColor& c, double w)
     return QPen(c, w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
+// The instruments as solid silhouettes in the ink colour, with a few dark
+// details, so that each reads as the thing itself even at 1x. Drawn in a unit
+// box: (0, 0) top left, (1, 1) bottom right of `b`.
 void symbolTool(QPainter& p, std::string_view word, const QRectF& b, const QColor& c)
 {
     const double s = b.width();
-    auto P = [&](double x, double y) { return QPointF(b.left() + x * s, b.top() + y * s); };
-    p.setPen(symbolPen(c, std::max(1.4, s / 12)));
-    p.setBrush(Qt::NoBrush);
+    p.save();
+    p.translate(b.topLeft());
+    p.scale(s, s);
+    const QColor detail(34, 35, 39);
+    // Pens in logical pixels, whatever the box.
+    auto pen = [s](const QColor& colour, double pixels) { return symbolPen(colour, pixels / s); };
+    auto fill = [&](const QPainterPath& path) {
+        p.setPen(pen(c, 0.6));
+        p.setBrush(c);
+        p.drawPath(path);
+    };
+    auto polygon = [](std::initializer_list<QPointF> points) {
+        QPainterPath path;
+        path.addPolygon(QPolygonF(points));
+        path.closeSubpath();
+        return path;
+    };
+    auto rounded = [](double x0, double y0, double x1, double y1, double r) {
+        QPainterPath path;
+        path.addRoundedRect(QRectF(QPointF(x0, y0), QPointF(x1, y1)), r, r);
+        return path;
+    };
     if (word == "BTN_DRILL") {
-        // A twist drill, point down to the left: shank, fluted body, cone.
-        p.save();
-        p.translate(b.center());
-        p.rotate(45);
-        p.scale(s, s);
-        p.setPen(symbolPen(c, std::max(1.2, s / 14) / s));
-        p.drawRect(QRectF(-0.06, -0.5, 0.12, 0.28));
-        QPainterPath body;
-        body.addRect(QRectF(-0.11, -0.22, 0.22, 0.5));
-        p.drawPath(body);
-        for (double y = -0.2; y < 0.24; y += 0.12)
-            p.drawLine(QPointF(-0.11, y + 0.08), QPointF(0.11, y));
-        QPolygonF tip;
-        tip << QPointF(-0.11, 0.28) << QPointF(0.0, 0.46) << QPointF(0.11, 0.28);
-        p.drawPolyline(tip);
-        p.restore();
+        // A cordless power drill facing left: bit, chuck, motor body, grip
+        // and battery.
+        p.setPen(pen(c, 1.5));
+        p.drawLine(QPointF(0.02, 0.33), QPointF(0.2, 0.33));
+        fill(polygon({{0.17, 0.25}, {0.31, 0.21}, {0.31, 0.45}, {0.17, 0.41}}));
+        fill(rounded(0.3, 0.16, 0.96, 0.5, 0.1));
+        fill(polygon({{0.55, 0.46}, {0.8, 0.46}, {0.74, 0.84}, {0.53, 0.84}}));
+        fill(rounded(0.44, 0.8, 0.86, 0.97, 0.04));
+        p.setPen(pen(detail, 1.0));
+        p.drawLine(QPointF(0.79, 0.24), QPointF(0.79, 0.42));
+        p.drawLine(QPointF(0.87, 0.24), QPointF(0.87, 0.42));
+        p.drawLine(QPointF(0.51, 0.53), QPointF(0.51, 0.64));
     } else if (word == "BTN_HOOK") {
+        // A crane hook: the eye, the shank and the bowl ending in a point.
+        p.setPen(pen(c, 1.6));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPointF(0.58, 0.12), 0.09, 0.09);
         QPainterPath hook;
-        hook.moveTo(P(0.55, 0.2));
-        hook.lineTo(P(0.55, 0.62));
-        hook.arcTo(QRectF(P(0.2, 0.45), P(0.55, 0.8 + 0.0)), 0, -180);
-        hook.lineTo(P(0.2, 0.52));
+        hook.moveTo(0.58, 0.22);
+        hook.lineTo(0.58, 0.58);
+        hook.arcTo(QRectF(0.2, 0.38, 0.38, 0.4), 0, -180);
+        hook.lineTo(0.2, 0.52);
+        p.setPen(pen(c, 2.6));
         p.drawPath(hook);
-        p.drawEllipse(QRectF(P(0.45, 0.02), P(0.65, 0.2)));
-        p.drawLine(P(0.2, 0.52), P(0.28, 0.6));
-    } else if (word == "BTN_IRON") {
-        QPainterPath iron;
-        iron.moveTo(P(0.05, 0.72));
-        iron.lineTo(P(0.95, 0.72));
-        iron.quadTo(P(0.95, 0.42), P(0.62, 0.42));
-        iron.lineTo(P(0.25, 0.42));
-        iron.quadTo(P(0.08, 0.5), P(0.05, 0.72));
-        p.drawPath(iron);
-        QPainterPath handle;
-        handle.moveTo(P(0.3, 0.42));
-        handle.lineTo(P(0.36, 0.22));
-        handle.lineTo(P(0.8, 0.22));
-        handle.lineTo(P(0.78, 0.42));
-        p.drawPath(handle);
-        p.drawLine(P(0.12, 0.84), P(0.88, 0.84));
+        fill(polygon({{0.12, 0.56}, {0.2, 0.36}, {0.28, 0.56}}));
     } else if (word == "BTN_HAMMER") {
-        // Tilted, as if about to strike.
-        p.save();
-        p.translate(b.center());
-        p.rotate(-35);
-        p.translate(-b.center());
-        QPolygonF head;
-        head << P(0.18, 0.1) << P(0.74, 0.1) << P(0.84, 0.2) << P(0.74, 0.32) << P(0.18, 0.32);
-        p.drawPolygon(head);
-        p.drawLine(P(0.05, 0.14), P(0.18, 0.14));
-        p.drawLine(P(0.05, 0.28), P(0.18, 0.28));
-        p.drawLine(P(0.45, 0.32), P(0.45, 0.96));
-        p.drawLine(P(0.57, 0.32), P(0.57, 0.96));
-        p.drawLine(P(0.45, 0.96), P(0.57, 0.96));
-        p.restore();
-    } else if (word == "BTN_BRUSH") {
-        p.drawLine(P(0.92, 0.08), P(0.58, 0.42));
-        QPolygonF ferrule;
-        ferrule << P(0.6, 0.34) << P(0.66, 0.4) << P(0.48, 0.58) << P(0.42, 0.52);
-        p.drawPolygon(ferrule);
-        QPainterPath bristles;
-        bristles.moveTo(P(0.42, 0.52));
-        bristles.quadTo(P(0.1, 0.6), P(0.06, 0.94));
-        bristles.quadTo(P(0.4, 0.9), P(0.48, 0.58));
-        p.drawPath(bristles);
-        p.drawLine(P(0.3, 0.66), P(0.16, 0.84));
-    } else if (word == "BTN_DEFLATOR") {
-        // Four arrows pressing in on a shrinking dot.
-        for (int i = 0; i < 4; ++i) {
-            const double a = std::numbers::pi / 4 + i * std::numbers::pi / 2;
-            const QPointF o = P(0.5, 0.5);
-            const QPointF out = o + QPointF(std::cos(a), std::sin(a)) * s * 0.46;
-            const QPointF in = o + QPointF(std::cos(a), std::sin(a)) * s * 0.2;
-            p.drawLine(out, in);
-            const QPointF side(-std::sin(a) * s * 0.1, std::cos(a) * s * 0.1);
-            const QPointF back = in + QPointF(std::cos(a), std::sin(a)) * s * 0.12;
-            p.drawLine(in, back + side);
-            p.drawLine(in, back - side);
+        // A claw hammer, handle from the lower left, head up to the right.
+        p.translate(0.5, 0.5);
+        p.rotate(40);
+        p.translate(-0.5, -0.5);
+        fill(rounded(0.43, 0.26, 0.57, 1.0, 0.05));
+        QPainterPath head = polygon({{0.42, 0.1}, {0.78, 0.12}, {0.78, 0.06}, {0.9, 0.06}, {0.9, 0.34},
+                                     {0.78, 0.34}, {0.78, 0.28}, {0.42, 0.3}});
+        QPainterPath claw;
+        claw.moveTo(0.44, 0.1);
+        claw.quadTo(0.2, 0.08, 0.06, 0.3);
+        claw.lineTo(0.12, 0.33);
+        claw.quadTo(0.26, 0.22, 0.44, 0.3);
+        claw.closeSubpath();
+        fill(head.united(claw));
+        p.setPen(pen(detail, 1.0));
+        for (double y : {0.72, 0.8, 0.88})
+            p.drawLine(QPointF(0.45, y), QPointF(0.55, y));
+    } else if (word == "BTN_IRON") {
+        // A flat iron from the side: pointed nose to the left, flat sole,
+        // the handle arching over the body.
+        QPainterPath body;
+        body.moveTo(0.03, 0.76);
+        body.lineTo(0.96, 0.76);
+        body.lineTo(0.96, 0.52);
+        body.quadTo(0.95, 0.42, 0.8, 0.42);
+        body.lineTo(0.44, 0.42);
+        body.quadTo(0.16, 0.46, 0.03, 0.76);
+        body.closeSubpath();
+        fill(body);
+        QPainterPath handle;
+        handle.moveTo(0.4, 0.44);
+        handle.cubicTo(0.42, 0.3, 0.46, 0.2, 0.58, 0.2);
+        handle.lineTo(0.86, 0.2);
+        handle.lineTo(0.82, 0.44);
+        p.setPen(pen(c, 2.2));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(handle);
+        // The sole plate, and steam below it.
+        p.setPen(pen(detail, 1.0));
+        p.drawLine(QPointF(0.13, 0.66), QPointF(0.93, 0.66));
+        p.setPen(pen(c, 1.0));
+        for (double x : {0.34, 0.56, 0.78}) {
+            QPainterPath steam;
+            steam.moveTo(x, 0.84);
+            steam.quadTo(x + 0.05, 0.89, x, 0.94);
+            p.drawPath(steam);
         }
-        p.drawEllipse(P(0.5, 0.5), s * 0.06, s * 0.06);
+    } else if (word == "BTN_BRUSH") {
+        // A round artist's brush: long handle, metal ferrule, a full tuft
+        // ending in a point.
+        fill(polygon({{1.0, 0.1}, {0.9, 0.0}, {0.52, 0.34}, {0.66, 0.48}}));
+        fill(polygon({{0.5, 0.32}, {0.68, 0.5}, {0.52, 0.66}, {0.34, 0.48}}));
+        QPainterPath tuft;
+        tuft.moveTo(0.34, 0.48);
+        tuft.cubicTo(0.14, 0.5, 0.06, 0.72, 0.06, 0.94);
+        tuft.cubicTo(0.28, 0.93, 0.5, 0.86, 0.52, 0.66);
+        tuft.closeSubpath();
+        fill(tuft);
+        p.setPen(pen(detail, 1.0));
+        p.drawLine(QPointF(0.46, 0.38), QPointF(0.62, 0.54));
+    } else if (word == "BTN_DEFLATOR") {
+        // An air pump: T handle, barrel on its foot, the hose and its nozzle.
+        p.setPen(pen(c, 1.2));
+        p.drawLine(QPointF(0.49, 0.12), QPointF(0.49, 0.3));
+        fill(rounded(0.2, 0.06, 0.78, 0.16, 0.05));
+        fill(rounded(0.37, 0.28, 0.61, 0.86, 0.05));
+        fill(rounded(0.22, 0.84, 0.76, 0.95, 0.03));
+        QPainterPath hose;
+        hose.moveTo(0.6, 0.76);
+        hose.cubicTo(0.82, 0.86, 0.95, 0.66, 0.86, 0.42);
+        p.setPen(pen(c, 1.4));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(hose);
+        fill(rounded(0.8, 0.3, 0.92, 0.44, 0.02));
+        p.setPen(pen(detail, 1.0));
+        p.drawLine(QPointF(0.4, 0.4), QPointF(0.58, 0.4));
     } else if (word == "BTN_MAGNIFIER") {
-        p.drawEllipse(QRectF(P(0.08, 0.08), P(0.66, 0.66)));
-        p.drawLine(P(0.6, 0.6), P(0.92, 0.92));
-        p.setPen(symbolPen(c, std::max(2.4, s / 7)));
-        p.drawLine(P(0.7, 0.7), P(0.9, 0.9));
-        p.setPen(symbolPen(c, 1.0));
-        p.drawArc(QRectF(P(0.18, 0.18), P(0.56, 0.56)), 100 * 16, 70 * 16);
+        // A reading glass: thick rim, tinted glass with a glint, handle.
+        p.setPen(pen(c, 3.2));
+        p.drawLine(QPointF(0.64, 0.64), QPointF(0.93, 0.93));
+        QColor glass = c;
+        glass.setAlpha(60);
+        p.setPen(pen(c, 2.0));
+        p.setBrush(glass);
+        p.drawEllipse(QPointF(0.4, 0.4), 0.3, 0.3);
+        p.setPen(pen(c, 1.1));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(0.2, 0.2, 0.4, 0.4), 100 * 16, 70 * 16);
     }
+    p.restore();
 }
 
 // Pictograms of the file and panel commands.
@@ -514,7 +564,7 @@ QImage drawButton(const skin::ControlLayout& c, const QImage& under, ButtonState
         const QRectF box(w * 0.18, h * 0.2, w * 0.64, h * 0.6);
         symbolSize(p, c.toolIndex, box, ink, selected ? QColor(60, 60, 64) : QColor(110, 112, 118));
     } else if (c.kind == skin::ControlKind::Tool) {
-        const double inner = std::min(w, h) * 0.56;
+        const double inner = std::min(w, h) * 0.62;
         symbolTool(p, word, QRectF(w / 2 - inner / 2, h / 2 - inner / 2, inner, inner), ink);
     } else if (c.caption.empty()) {
         const double inner = c.shape == skin::Shape::Disc ? std::min(w, h) * 0.5 : std::min(w, h) * 0.62;
