@@ -278,7 +278,7 @@ std::vector<PictureEntry> allPictures()
             ch = char(std::toupper(static_cast<unsigned char>(ch)));
         all.push_back({name + "U", 2 * kKnobWidth, kKnobHeight, 24});
     }
-    for (int32_t set = 0; set < 6; ++set)
+    for (int32_t set = 0; set < kToolDisplaySetCount; ++set)
         for (int32_t level = 0; level < 3; ++level)
             for (int32_t frame = 0; frame < kToolDisplayFramesPerLevel; ++frame)
                 all.push_back({toolDisplayFrameName(set, level, frame), kToolDisplayWidth, kToolDisplayHeight, 8});

@@ -147,9 +147,15 @@ constexpr int32_t kTipHeight = 29;
 constexpr int32_t kSplashWidth = 400;
 constexpr int32_t kSplashHeight = 300;
 
-// Tool display frames: set prefix + level prefix + frame digit.
-constexpr std::string_view kToolDisplaySets[6] = {"HOOK_", "MAGNIFIER_", "DEFLATOR_",
-                                                  "IRON_", "HAMMER_",    "DRILL_"};
+// Tool display frames: set prefix + level prefix + frame digit. Each set is
+// drawn with the tool of the same place in kToolDisplayKinds; the tool display
+// picks a tool's set with skin::toolDisplaySet().
+constexpr int32_t kToolDisplaySetCount = 7;
+constexpr std::string_view kToolDisplaySets[kToolDisplaySetCount] = {
+    "HOOK_", "MAGNIFIER_", "DEFLATOR_", "IRON_", "HAMMER_", "DRILL_", "BRUSH_"};
+constexpr ToolKind kToolDisplayKinds[kToolDisplaySetCount] = {
+    ToolKind::Move,   ToolKind::ZoomIn, ToolKind::ZoomOut, ToolKind::Smooth,
+    ToolKind::Zoom,   ToolKind::Whirl,  ToolKind::Undo};
 constexpr std::string_view kToolDisplayLevels[3] = {"SMALL_", "MEDIUM_", "LARGE_"};
 constexpr int32_t kToolDisplayFramesPerLevel = 5;
 std::string toolDisplayFrameName(int32_t set, int32_t level, int32_t frame);

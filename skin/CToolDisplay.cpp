@@ -21,7 +21,8 @@ CToolDisplay::CToolDisplay(QWidget* parent) : QWidget(parent)
 
 bool CToolDisplay::loadPictures()
 {
-    for (int set = 0; set < 6; ++set)
+    static_assert(std::tuple_size_v<decltype(m_pictures)> == skin::kToolDisplaySetCount);
+    for (int set = 0; set < int(m_pictures.size()); ++set)
         for (int level = 0; level < 3; ++level)
             for (int frame = 0; frame < 5; ++frame) {
                 QImage& slot = m_pictures[size_t(set)][size_t(level)][size_t(frame)];

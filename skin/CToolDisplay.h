@@ -19,7 +19,7 @@ class CToolDisplay : public QWidget {
 public:
     explicit CToolDisplay(QWidget* parent);
 
-    // All 90 frames; false at the first one missing.
+    // All 105 frames; false at the first one missing.
     bool loadPictures();
     void setRegions(const QPolygon& window);
     // Where the tool index (0..6) and size index (0..2) come from: the panel.
@@ -46,7 +46,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    std::array<std::array<std::array<QImage, 5>, 3>, 6> m_pictures;
+    std::array<std::array<std::array<QImage, 5>, 3>, 7> m_pictures;
     QRegion m_window;
     std::function<int()> m_toolIndex;
     std::function<int()> m_sizeIndex;

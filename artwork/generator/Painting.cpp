@@ -28,11 +28,29 @@ const QColor kRim(14, 14, 16);
 const char* const kSans = "DejaVu Sans";
 const char* const kCondensed = "DejaVu Sans Condensed";
 
+int g_factor = 1;
+
+int factorOf(const QImage& image)
+{
+    return std::max(1, int(std::lround(image.devicePixelRatio())));
+}
+
+// A w x h picture in logical pixels, at the factor being drawn.
 QImage rgbImage(int w, int h, const QColor& fill)
 {
-    QImage image(w, h, QImage::Format_RGB888);
+    QImage image(w * g_factor, h * g_factor, QImage::Format_RGB888);
+    image.setDevicePixelRatio(g_factor);
     image.fill(fill);
     return image;
+}
+
+// The part of a picture under a logical rectangle, at the picture's factor.
+QImage logicalCopy(const QImage& image, int x, int y, int w, int h)
+{
+    const int f = factorOf(image);
+    QImage part = image.copy(x * f, y * f, w * f, h * f);
+    part.setDevicePixelRatio(f);
+    return part;
 }
 
 QImage asRgb(const QImage& image)
@@ -66,35 +84,44 @@ QImage asIndexed(const QImage& image)
             continue;
         QImage out(rgb.size(), QImage::Format_Indexed8);
         out.setColorTable(table);
+        out.setDevicePixelRatio(image.devicePixelRatio());
         for (int y = 0; y < rgb.height(); ++y)
             for (int x = 0; x < rgb.width(); ++x)
                 out.setPixel(x, y, uint(index.value(coarse(rgb.pixel(x, y)))));
         return out;
     }
-    return rgb.convertToFormat(QImage::Format_Indexed8);
+    QImage out = rgb.convertToFormat(QImage::Format_Indexed8);
+    out.setDevicePixelRatio(image.devicePixelRatio());
+    return out;
 }
 
-// Brushed metal: each row gets its own slowly changing brightness, smeared
-// horizontally, so the grain runs left to right.
-void brush(QImage& image, const QRect& area, uint32_t seed, int strength = 5)
+// Brushed metal over a whole RGB888 picture: each logical row gets its own
+// slowly changing brightness and every pixel row its grain, smeared
+// horizontally over 16 logical pixels, so the grain runs left to right. At a
+// larger factor the grain is finer but just as strong.
+void brush(QImage& image, uint32_t seed, int strength = 5)
 {
+    const int f = factorOf(image);
+    const size_t reach = size_t(16 * f);
+    // The sum of `reach` noise values spreads with its square root.
+    const double divisor = 8.0 * std::sqrt(double(f));
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int> noise(-strength, strength);
-    const QRect r = area.intersected(image.rect());
-    std::vector<int> row(size_t(r.width()) + 16);
+    std::vector<int> row(size_t(image.width()) + reach);
     int rowBias = 0;
-    for (int y = r.top(); y <= r.bottom(); ++y) {
-        rowBias = std::clamp(rowBias + noise(rng) / 2, -strength, strength);
+    for (int y = 0; y < image.height(); ++y) {
+        if (y % f == 0)
+            rowBias = std::clamp(rowBias + noise(rng) / 2, -strength, strength);
         for (int& v : row)
             v = noise(rng);
         uchar* line = image.scanLine(y);
         int sum = 0;
-        for (int k = 0; k < 16; ++k)
-            sum += row[size_t(k)];
-        for (int x = r.left(); x <= r.right(); ++x) {
-            const size_t i = size_t(x - r.left());
-            const int d = rowBias + sum / 8;
-            sum += row[i + 16 < row.size() ? i + 16 : row.size() - 1] - row[i];
+        for (size_t k = 0; k < reach; ++k)
+            sum += row[k];
+        for (int x = 0; x < image.width(); ++x) {
+            const size_t i = size_t(x);
+            const int d = rowBias + int(sum / divisor);
+            sum += row[i + reach < row.size() ? i + reach : row.size() - 1] - row[i];
             for (int c = 0; c < 3; ++c)
                 line[3 * x + c] = uchar(std::clamp(line[3 * x + c] + d, 0, 255));
         }
@@ -219,101 +246,151 @@ QPen symbolPen(const QColor& c, double w)
     return QPen(c, w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
+// The instruments as solid silhouettes in the ink colour, with a few dark
+// details, so that each reads as the thing itself even at 1x. Drawn in a unit
+// box: (0, 0) top left, (1, 1) bottom right of `b`.
 void symbolTool(QPainter& p, std::string_view word, const QRectF& b, const QColor& c)
 {
     const double s = b.width();
-    auto P = [&](double x, double y) { return QPointF(b.left() + x * s, b.top() + y * s); };
-    p.setPen(symbolPen(c, std::max(1.4, s / 12)));
-    p.setBrush(Qt::NoBrush);
+    p.save();
+    p.translate(b.topLeft());
+    p.scale(s, s);
+    const QColor detail(34, 35, 39);
+    // Pens in logical pixels, whatever the box.
+    auto pen = [s](const QColor& colour, double pixels) { return symbolPen(colour, pixels / s); };
+    auto fill = [&](const QPainterPath& path) {
+        p.setPen(pen(c, 0.6));
+        p.setBrush(c);
+        p.drawPath(path);
+    };
+    auto polygon = [](std::initializer_list<QPointF> points) {
+        QPainterPath path;
+        path.addPolygon(QPolygonF(points));
+        path.closeSubpath();
+        return path;
+    };
+    auto rounded = [](double x0, double y0, double x1, double y1, double r) {
+        QPainterPath path;
+        path.addRoundedRect(QRectF(QPointF(x0, y0), QPointF(x1, y1)), r, r);
+        return path;
+    };
     if (word == "BTN_DRILL") {
-        // A twist drill, point down to the left: shank, fluted body, cone.
-        p.save();
-        p.translate(b.center());
-        p.rotate(45);
-        p.scale(s, s);
-        p.setPen(symbolPen(c, std::max(1.2, s / 14) / s));
-        p.drawRect(QRectF(-0.06, -0.5, 0.12, 0.28));
-        QPainterPath body;
-        body.addRect(QRectF(-0.11, -0.22, 0.22, 0.5));
-        p.drawPath(body);
-        for (double y = -0.2; y < 0.24; y += 0.12)
-            p.drawLine(QPointF(-0.11, y + 0.08), QPointF(0.11, y));
-        QPolygonF tip;
-        tip << QPointF(-0.11, 0.28) << QPointF(0.0, 0.46) << QPointF(0.11, 0.28);
-        p.drawPolyline(tip);
-        p.restore();
+        // A cordless power drill facing left: bit, chuck, motor body, grip
+        // and battery.
+        p.setPen(pen(c, 1.5));
+        p.drawLine(QPointF(0.02, 0.33), QPointF(0.2, 0.33));
+        fill(polygon({{0.17, 0.25}, {0.31, 0.21}, {0.31, 0.45}, {0.17, 0.41}}));
+        fill(rounded(0.3, 0.16, 0.96, 0.5, 0.1));
+        fill(polygon({{0.55, 0.46}, {0.8, 0.46}, {0.74, 0.84}, {0.53, 0.84}}));
+        fill(rounded(0.44, 0.8, 0.86, 0.97, 0.04));
+        p.setPen(pen(detail, 1.0));
+        p.drawLine(QPointF(0.79, 0.24), QPointF(0.79, 0.42));
+        p.drawLine(QPointF(0.87, 0.24), QPointF(0.87, 0.42));
+        p.drawLine(QPointF(0.51, 0.53), QPointF(0.51, 0.64));
     } else if (word == "BTN_HOOK") {
+        // A crane hook: the eye, the shank and the bowl ending in a point.
+        p.setPen(pen(c, 1.6));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPointF(0.58, 0.12), 0.09, 0.09);
         QPainterPath hook;
-        hook.moveTo(P(0.55, 0.2));
-        hook.lineTo(P(0.55, 0.62));
-        hook.arcTo(QRectF(P(0.2, 0.45), P(0.55, 0.8 + 0.0)), 0, -180);
-        hook.lineTo(P(0.2, 0.52));
+        hook.moveTo(0.58, 0.22);
+        hook.lineTo(0.58, 0.58);
+        hook.arcTo(QRectF(0.2, 0.38, 0.38, 0.4), 0, -180);
+        hook.lineTo(0.2, 0.52);
+        p.setPen(pen(c, 2.6));
         p.drawPath(hook);
-        p.drawEllipse(QRectF(P(0.45, 0.02), P(0.65, 0.2)));
-        p.drawLine(P(0.2, 0.52), P(0.28, 0.6));
-    } else if (word == "BTN_IRON") {
-        QPainterPath iron;
-        iron.moveTo(P(0.05, 0.72));
-        iron.lineTo(P(0.95, 0.72));
-        iron.quadTo(P(0.95, 0.42), P(0.62, 0.42));
-        iron.lineTo(P(0.25, 0.42));
-        iron.quadTo(P(0.08, 0.5), P(0.05, 0.72));
-        p.drawPath(iron);
-        QPainterPath handle;
-        handle.moveTo(P(0.3, 0.42));
-        handle.lineTo(P(0.36, 0.22));
-        handle.lineTo(P(0.8, 0.22));
-        handle.lineTo(P(0.78, 0.42));
-        p.drawPath(handle);
-        p.drawLine(P(0.12, 0.84), P(0.88, 0.84));
+        fill(polygon({{0.12, 0.56}, {0.2, 0.36}, {0.28, 0.56}}));
     } else if (word == "BTN_HAMMER") {
-        // Tilted, as if about to strike.
-        p.save();
-        p.translate(b.center());
-        p.rotate(-35);
-        p.translate(-b.center());
-        QPolygonF head;
-        head << P(0.18, 0.1) << P(0.74, 0.1) << P(0.84, 0.2) << P(0.74, 0.32) << P(0.18, 0.32);
-        p.drawPolygon(head);
-        p.drawLine(P(0.05, 0.14), P(0.18, 0.14));
-        p.drawLine(P(0.05, 0.28), P(0.18, 0.28));
-        p.drawLine(P(0.45, 0.32), P(0.45, 0.96));
-        p.drawLine(P(0.57, 0.32), P(0.57, 0.96));
-        p.drawLine(P(0.45, 0.96), P(0.57, 0.96));
-        p.restore();
-    } else if (word == "BTN_BRUSH") {
-        p.drawLine(P(0.92, 0.08), P(0.58, 0.42));
-        QPolygonF ferrule;
-        ferrule << P(0.6, 0.34) << P(0.66, 0.4) << P(0.48, 0.58) << P(0.42, 0.52);
-        p.drawPolygon(ferrule);
-        QPainterPath bristles;
-        bristles.moveTo(P(0.42, 0.52));
-        bristles.quadTo(P(0.1, 0.6), P(0.06, 0.94));
-        bristles.quadTo(P(0.4, 0.9), P(0.48, 0.58));
-        p.drawPath(bristles);
-        p.drawLine(P(0.3, 0.66), P(0.16, 0.84));
-    } else if (word == "BTN_DEFLATOR") {
-        // Four arrows pressing in on a shrinking dot.
-        for (int i = 0; i < 4; ++i) {
-            const double a = std::numbers::pi / 4 + i * std::numbers::pi / 2;
-            const QPointF o = P(0.5, 0.5);
-            const QPointF out = o + QPointF(std::cos(a), std::sin(a)) * s * 0.46;
-            const QPointF in = o + QPointF(std::cos(a), std::sin(a)) * s * 0.2;
-            p.drawLine(out, in);
-            const QPointF side(-std::sin(a) * s * 0.1, std::cos(a) * s * 0.1);
-            const QPointF back = in + QPointF(std::cos(a), std::sin(a)) * s * 0.12;
-            p.drawLine(in, back + side);
-            p.drawLine(in, back - side);
+        // A claw hammer, handle from the lower left, head up to the right.
+        p.translate(0.5, 0.5);
+        p.rotate(40);
+        p.translate(-0.5, -0.5);
+        fill(rounded(0.43, 0.26, 0.57, 1.0, 0.05));
+        QPainterPath head = polygon({{0.42, 0.1}, {0.78, 0.12}, {0.78, 0.06}, {0.9, 0.06}, {0.9, 0.34},
+                                     {0.78, 0.34}, {0.78, 0.28}, {0.42, 0.3}});
+        QPainterPath claw;
+        claw.moveTo(0.44, 0.1);
+        claw.quadTo(0.2, 0.08, 0.06, 0.3);
+        claw.lineTo(0.12, 0.33);
+        claw.quadTo(0.26, 0.22, 0.44, 0.3);
+        claw.closeSubpath();
+        fill(head.united(claw));
+        p.setPen(pen(detail, 1.0));
+        for (double y : {0.72, 0.8, 0.88})
+            p.drawLine(QPointF(0.45, y), QPointF(0.55, y));
+    } else if (word == "BTN_IRON") {
+        // A flat iron from the side: pointed nose to the left, flat sole,
+        // the handle arching over the body.
+        QPainterPath body;
+        body.moveTo(0.03, 0.76);
+        body.lineTo(0.96, 0.76);
+        body.lineTo(0.96, 0.52);
+        body.quadTo(0.95, 0.42, 0.8, 0.42);
+        body.lineTo(0.44, 0.42);
+        body.quadTo(0.16, 0.46, 0.03, 0.76);
+        body.closeSubpath();
+        fill(body);
+        QPainterPath handle;
+        handle.moveTo(0.4, 0.44);
+        handle.cubicTo(0.42, 0.3, 0.46, 0.2, 0.58, 0.2);
+        handle.lineTo(0.86, 0.2);
+        handle.lineTo(0.82, 0.44);
+        p.setPen(pen(c, 2.2));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(handle);
+        // The sole plate, and steam below it.
+        p.setPen(pen(detail, 1.0));
+        p.drawLine(QPointF(0.13, 0.66), QPointF(0.93, 0.66));
+        p.setPen(pen(c, 1.0));
+        for (double x : {0.34, 0.56, 0.78}) {
+            QPainterPath steam;
+            steam.moveTo(x, 0.84);
+            steam.quadTo(x + 0.05, 0.89, x, 0.94);
+            p.drawPath(steam);
         }
-        p.drawEllipse(P(0.5, 0.5), s * 0.06, s * 0.06);
+    } else if (word == "BTN_BRUSH") {
+        // A round artist's brush: long handle, metal ferrule, a full tuft
+        // ending in a point.
+        fill(polygon({{1.0, 0.1}, {0.9, 0.0}, {0.52, 0.34}, {0.66, 0.48}}));
+        fill(polygon({{0.5, 0.32}, {0.68, 0.5}, {0.52, 0.66}, {0.34, 0.48}}));
+        QPainterPath tuft;
+        tuft.moveTo(0.34, 0.48);
+        tuft.cubicTo(0.14, 0.5, 0.06, 0.72, 0.06, 0.94);
+        tuft.cubicTo(0.28, 0.93, 0.5, 0.86, 0.52, 0.66);
+        tuft.closeSubpath();
+        fill(tuft);
+        p.setPen(pen(detail, 1.0));
+        p.drawLine(QPointF(0.46, 0.38), QPointF(0.62, 0.54));
+    } else if (word == "BTN_DEFLATOR") {
+        // An air pump: T handle, barrel on its foot, the hose and its nozzle.
+        p.setPen(pen(c, 1.2));
+        p.drawLine(QPointF(0.49, 0.12), QPointF(0.49, 0.3));
+        fill(rounded(0.2, 0.06, 0.78, 0.16, 0.05));
+        fill(rounded(0.37, 0.28, 0.61, 0.86, 0.05));
+        fill(rounded(0.22, 0.84, 0.76, 0.95, 0.03));
+        QPainterPath hose;
+        hose.moveTo(0.6, 0.76);
+        hose.cubicTo(0.82, 0.86, 0.95, 0.66, 0.86, 0.42);
+        p.setPen(pen(c, 1.4));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(hose);
+        fill(rounded(0.8, 0.3, 0.92, 0.44, 0.02));
+        p.setPen(pen(detail, 1.0));
+        p.drawLine(QPointF(0.4, 0.4), QPointF(0.58, 0.4));
     } else if (word == "BTN_MAGNIFIER") {
-        p.drawEllipse(QRectF(P(0.08, 0.08), P(0.66, 0.66)));
-        p.drawLine(P(0.6, 0.6), P(0.92, 0.92));
-        p.setPen(symbolPen(c, std::max(2.4, s / 7)));
-        p.drawLine(P(0.7, 0.7), P(0.9, 0.9));
-        p.setPen(symbolPen(c, 1.0));
-        p.drawArc(QRectF(P(0.18, 0.18), P(0.56, 0.56)), 100 * 16, 70 * 16);
+        // A reading glass: thick rim, tinted glass with a glint, handle.
+        p.setPen(pen(c, 3.2));
+        p.drawLine(QPointF(0.64, 0.64), QPointF(0.93, 0.93));
+        QColor glass = c;
+        glass.setAlpha(60);
+        p.setPen(pen(c, 2.0));
+        p.setBrush(glass);
+        p.drawEllipse(QPointF(0.4, 0.4), 0.3, 0.3);
+        p.setPen(pen(c, 1.1));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(0.2, 0.2, 0.4, 0.4), 100 * 16, 70 * 16);
     }
+    p.restore();
 }
 
 // Pictograms of the file and panel commands.
@@ -452,6 +529,21 @@ void symbolSize(QPainter& p, int index, const QRectF& b, const QColor& lit, cons
     }
 }
 
+// The largest bold condensed face (9 px at most) whose caption fits `width`,
+// set a little tighter where that makes it fit; measured at 1x, so that every
+// factor letters the button alike.
+QFont narrowCaptionFont(const QString& caption, double width)
+{
+    for (int size = 9; size > 6; --size)
+        for (double spacing : {0.0, -0.5}) {
+            QFont f = font(size, true, true);
+            f.setLetterSpacing(QFont::AbsoluteSpacing, spacing);
+            if (QFontMetricsF(f).horizontalAdvance(caption) <= width)
+                return f;
+        }
+    return font(7, true, true);
+}
+
 struct ButtonState {
     bool down;
     bool focus;
@@ -487,7 +579,7 @@ QImage drawButton(const skin::ControlLayout& c, const QImage& under, ButtonState
         const QRectF box(w * 0.18, h * 0.2, w * 0.64, h * 0.6);
         symbolSize(p, c.toolIndex, box, ink, selected ? QColor(60, 60, 64) : QColor(110, 112, 118));
     } else if (c.kind == skin::ControlKind::Tool) {
-        const double inner = std::min(w, h) * 0.56;
+        const double inner = std::min(w, h) * 0.62;
         symbolTool(p, word, QRectF(w / 2 - inner / 2, h / 2 - inner / 2, inner, inner), ink);
     } else if (c.caption.empty()) {
         const double inner = c.shape == skin::Shape::Disc ? std::min(w, h) * 0.5 : std::min(w, h) * 0.62;
@@ -496,11 +588,9 @@ QImage drawButton(const skin::ControlLayout& c, const QImage& under, ButtonState
         const QString caption = QString::fromUtf8(c.caption.data(), int(c.caption.size()));
         p.setPen(ink);
         if (w < 45) {
-            // Narrow: pictogram over a one-word caption.
-            symbolCommand(p, word, QRectF(w / 2 - 7, 2.5, 14, 14), ink);
-            p.setPen(ink);
-            p.setFont(font(7.5, true, true));
-            p.drawText(QRectF(0, h - 11.5, w, 10), Qt::AlignHCenter | Qt::AlignVCenter, caption);
+            // Narrow: the caption alone, as large as fits inside the bevel.
+            p.setFont(narrowCaptionFont(caption, w - 5.0));
+            p.drawText(QRectF(0, 0, w, h), Qt::AlignCenter, caption);
         } else if (word.substr(0, 4) == "BTN_") {
             const double icon = std::min(h - 8.0, 18.0);
             symbolCommand(p, word, QRectF(6, (h - icon) / 2, icon, icon), ink);
@@ -564,7 +654,7 @@ void wheelDrum(QPainter& p, int turn)
 QImage filmFace()
 {
     QImage image = rgbImage(skin::kFilmPanel.width, skin::kFilmPanel.height, kGraphite);
-    brush(image, image.rect(), 81);
+    brush(image, 81);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     // The strip of film with its sprocket holes.
@@ -599,7 +689,7 @@ QImage filmFace()
 QImage sliderFace()
 {
     QImage image = rgbImage(skin::kFilmPanel.width, skin::kFilmPanel.height, kGraphite.darker(108));
-    brush(image, image.rect(), 97);
+    brush(image, 97);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     for (const skin::SliderLayout& s : skin::sliders()) {
@@ -624,6 +714,16 @@ QImage sliderFace()
 }
 
 } // namespace
+
+void setFactor(int factor)
+{
+    g_factor = std::clamp(factor, 1, 8);
+}
+
+int factor()
+{
+    return g_factor;
+}
 
 bool loadFonts()
 {
@@ -652,7 +752,7 @@ QFont font(double pixelSize, bool bold, bool condensed)
 QImage drawSkin()
 {
     QImage image = rgbImage(skin::kSkinWidth, skin::kSkinHeight, kGraphite);
-    brush(image, image.rect(), 7);
+    brush(image, 7);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     // Outer bevel of the whole bench.
@@ -712,7 +812,7 @@ QImage drawSkin()
 
 void drawControl(const skin::ControlLayout& c, const QImage& background, const PictureSink& sink)
 {
-    const QImage under = background.copy(c.offset.x, c.offset.y, c.width, c.height);
+    const QImage under = logicalCopy(background, c.offset.x, c.offset.y, c.width, c.height);
     const std::vector<std::string> names = skin::pictureNames(c);
     switch (c.kind) {
     case skin::ControlKind::Command:
@@ -752,25 +852,27 @@ std::vector<QImage> drawWheelFrames()
         // slider face comes up from below, both foreshortened by the curve.
         QImage frame = rgbImage(w, h, Qt::black);
         // How far the faces have rolled up, eased like a drum that starts and
-        // stops; darker towards the seam and the edges while it turns.
+        // stops; darker towards the seam and the edges while it turns. In
+        // pixel rows of the factor being drawn.
+        const int rows = frame.height();
         const double phase = double(i) / (n - 1);
-        const int rolled = int(std::lround(h * (1 - std::cos(std::numbers::pi * phase)) / 2));
+        const int rolled = int(std::lround(rows * (1 - std::cos(std::numbers::pi * phase)) / 2));
         const double motion = std::sin(std::numbers::pi * phase);
-        for (int y = 0; y < h; ++y) {
+        for (int y = 0; y < rows; ++y) {
             const int source = y + rolled;
-            const QImage& face = source < h ? film : sliders;
-            const int sy = source < h ? source : source - h;
-            const double edge = std::abs((y + 0.5) / h * 2 - 1);
-            const double seam = std::abs(y - (h - rolled)) / double(h);
+            const QImage& face = source < rows ? film : sliders;
+            const int sy = source < rows ? source : source - rows;
+            const double edge = std::abs((y + 0.5) / rows * 2 - 1);
+            const double seam = std::abs(y - (rows - rolled)) / double(rows);
             const double shade = 1.0 - motion * (0.45 * edge * edge + 0.5 * std::max(0.0, 0.25 - seam) * 4);
             const uchar* in = face.constScanLine(sy);
             uchar* out = frame.scanLine(y);
-            for (int x = 0; x < w * 3; ++x)
+            for (int x = 0; x < frame.width() * 3; ++x)
                 out[x] = uchar(std::clamp(in[x] * shade, 0.0, 255.0));
         }
         QPainter p(&frame);
         // The drum and its lever do not roll with the faces.
-        const QImage left = (i < n / 2 ? film : sliders).copy(0, 0, 56, h);
+        const QImage left = logicalCopy(i < n / 2 ? film : sliders, 0, 0, 56, h);
         p.drawImage(0, 0, left);
         wheelDrum(p, i);
         p.setPen(QPen(QColor(0, 0, 0, 200), 1));
@@ -817,10 +919,10 @@ QImage drawKnob(const skin::SliderLayout&)
         p.drawPath(body);
     }
     // The face must be black wherever the mask lets the background through.
-    for (int y = 0; y < h; ++y) {
+    for (int y = 0; y < face.height(); ++y) {
         const uchar* m = mask.constScanLine(y);
         uchar* f = face.scanLine(y);
-        for (int x = 0; x < w; ++x)
+        for (int x = 0; x < face.width(); ++x)
             if (m[3 * x] != skin::kMaskOpaque)
                 f[3 * x] = f[3 * x + 1] = f[3 * x + 2] = 0;
     }
@@ -914,7 +1016,7 @@ QImage drawDialog(const QString& title)
 {
     QImage image = rgbImage(skin::kDialogWidth, skin::kDialogHeight, QColor(0, 0, 0));
     QImage metal = rgbImage(skin::kDialogWidth, skin::kDialogHeight, kGraphite);
-    brush(metal, metal.rect(), 29);
+    brush(metal, 29);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     const QPainterPath outline = polygonPath(skin::dialogWindowPolygon(), 0.5);
@@ -961,7 +1063,7 @@ QImage drawComboButton()
 QImage drawScrollBackground()
 {
     QImage image = rgbImage(skin::kScrollBarWidth, skin::kScrollBarHeight, QColor(24, 25, 28));
-    brush(image, image.rect(), 55, 3);
+    brush(image, 55, 3);
     QPainter p(&image);
     well(p, QRectF(12, 4, 6, skin::kScrollBarHeight - 8), QColor(4, 4, 5), 3);
     p.setPen(QPen(QColor(90, 92, 98), 1));
@@ -991,7 +1093,8 @@ QImage drawThumb()
 
 QImage drawIcon(int32_t id, int32_t size)
 {
-    QImage image(size, size, QImage::Format_ARGB32);
+    QImage image(size * g_factor, size * g_factor, QImage::Format_ARGB32);
+    image.setDevicePixelRatio(g_factor);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -1078,7 +1181,8 @@ QImage drawContactSheet(const std::vector<std::pair<std::string, QImage>>& pictu
     std::vector<Place> places;
     int x = pad, y = pad, rowHeight = 0;
     for (const auto& [name, image] : pictures) {
-        const QSize size = image.width() > 400 ? image.size() / 2 : image.size();
+        const QSize logical = image.deviceIndependentSize().toSize();
+        const QSize size = logical.width() > 400 ? logical / 2 : logical;
         const QFontMetrics fm(font(9));
         const int cellWidth = std::max(size.width(), fm.horizontalAdvance(QString::fromStdString(name)));
         if (x + cellWidth > width - pad) {
@@ -1136,16 +1240,18 @@ QImage drawSliderPanelPreview(const std::map<std::string, QImage>& pictures)
     // composited the way the knobs do it: black where the mask is 0, darker
     // where it is the shadow value, then the face ORed on.
     QImage panel = pictures.at("WHEEL_8").convertToFormat(QImage::Format_RGB888);
+    const int f = factorOf(panel);
     const int values[] = {32, 16, 64};
     int i = 0;
     for (const skin::SliderLayout& s : skin::sliders()) {
         const QImage knob = pictures.at(QString::fromUtf8(s.base.data(), int(s.base.size())).toUpper().toStdString() + "U")
                                 .convertToFormat(QImage::Format_RGB888);
-        const int left = skin::kSliderTrackLeft + values[i++] * 3;
-        for (int y = 0; y < skin::kKnobHeight; ++y) {
+        const int left = (skin::kSliderTrackLeft + values[i++] * 3) * f;
+        const int knobWidth = skin::kKnobWidth * f;
+        for (int y = 0; y < skin::kKnobHeight * f; ++y) {
             const uchar* k = knob.constScanLine(y);
-            uchar* o = panel.scanLine(s.offset.y + y);
-            for (int x = 0; x < skin::kKnobWidth; ++x) {
+            uchar* o = panel.scanLine(s.offset.y * f + y);
+            for (int x = 0; x < knobWidth; ++x) {
                 uchar* px = o + 3 * (left + x);
                 const uchar m = k[3 * x];
                 if (m == skin::kMaskOpaque)
@@ -1154,7 +1260,7 @@ QImage drawSliderPanelPreview(const std::map<std::string, QImage>& pictures)
                     for (int c = 0; c < 3; ++c)
                         px[c] = uchar(std::max(0, px[c] - 30));
                 for (int c = 0; c < 3; ++c)
-                    px[c] |= k[3 * (skin::kKnobWidth + x) + c];
+                    px[c] |= k[3 * (knobWidth + x) + c];
             }
         }
     }

@@ -16,6 +16,12 @@ namespace knetix::art {
 
 using PictureSink = std::function<void(const std::string&, const QImage&)>;
 
+// The factor the pictures are drawn at (1..4, default 1): every picture gets
+// factor times the pixels each way and that device pixel ratio, so the drawing
+// keeps the coordinates of the 1x layout and lines and letters come out sharp.
+void setFactor(int factor);
+int factor();
+
 // Registers the DejaVu faces the pictures are lettered with.
 bool loadFonts();
 QFont font(double pixelSize, bool bold = false, bool condensed = false);
@@ -31,8 +37,8 @@ QImage drawDialog(const QString& title);
 QImage drawComboButton();
 QImage drawScrollBackground();
 QImage drawThumb();
-// At `size` pixels square, the same drawing scaled (the program icon for the
-// desktop is also drawn large).
+// At `size` logical pixels square, the same drawing scaled (the program icon
+// for the desktop is also drawn large).
 QImage drawIcon(int32_t id, int32_t size = skin::kIconSize);
 
 QImage drawContactSheet(const std::vector<std::pair<std::string, QImage>>& pictures);

@@ -9,6 +9,7 @@
 #include <QColor>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -17,7 +18,8 @@ namespace knetix::art {
 
 namespace {
 
-// A 24-bit bottom-up copy of a picture, as the engine works on it.
+// A 24-bit bottom-up copy of a picture, as the engine works on it: in pixels
+// of the factor the picture is drawn at.
 struct EnginePicture {
     int32_t width = 0;
     int32_t height = 0;
@@ -50,12 +52,13 @@ struct EnginePicture {
         applyStroke(field.data(), int32_t(field.size()), rect(), tool, patch, x, y);
     }
 
-    QImage render()
+    QImage render(double devicePixelRatio)
     {
         displayed = source;
         renderAll({source.data(), displayed.data(), width, height, stride}, field.data(), 64,
                   RenderMode::Smooth);
         QImage out(width, height, QImage::Format_RGB888);
+        out.setDevicePixelRatio(devicePixelRatio);
         for (int32_t y = 0; y < height; ++y) {
             const uint8_t* in = displayed.data() + size_t(height - 1 - y) * stride;
             uchar* o = out.scanLine(y);
@@ -72,19 +75,21 @@ struct EnginePicture {
 const QColor kWell(18, 18, 20);
 const QColor kLine(255, 184, 72);
 
-// Straight lines on the dark well: a grid, drawn without antialiasing so that
-// every bend comes from the tool alone.
-QImage straightLines()
+// Straight lines on the dark well: a grid of one logical pixel wide lines,
+// filled whole pixels (no antialiasing) so that every bend comes from the tool
+// alone.
+QImage straightLines(int factor)
 {
-    QImage image(skin::kToolDisplayWidth, skin::kToolDisplayHeight, QImage::Format_RGB888);
+    const int w = skin::kToolDisplayWidth, h = skin::kToolDisplayHeight;
+    QImage image(w * factor, h * factor, QImage::Format_RGB888);
+    image.setDevicePixelRatio(factor);
     image.fill(kWell);
     QPainter p(&image);
-    p.setPen(QPen(kLine, 1));
     // Lines through the middle, where the tools act.
-    for (int x = (image.width() / 2) % 8; x < image.width(); x += 8)
-        p.drawLine(x, 0, x, image.height() - 1);
-    for (int y = (image.height() / 2) % 8; y < image.height(); y += 8)
-        p.drawLine(0, y, image.width() - 1, y);
+    for (int x = (w / 2) % 8; x < w; x += 8)
+        p.fillRect(QRect(x, 0, 1, h), kLine);
+    for (int y = (h / 2) % 8; y < h; y += 8)
+        p.fillRect(QRect(0, y, w, 1), kLine);
     return image;
 }
 
@@ -99,6 +104,7 @@ QImage toIndexed(const QImage& rgb)
     }
     QImage out(rgb.size(), QImage::Format_Indexed8);
     out.setColorTable(table);
+    out.setDevicePixelRatio(rgb.devicePixelRatio());
     const int span = kLine.red() - kWell.red();
     for (int y = 0; y < rgb.height(); ++y) {
         const uchar* in = rgb.constScanLine(y);
@@ -109,42 +115,34 @@ QImage toIndexed(const QImage& rgb)
     return out;
 }
 
-// The tool each set is shown for: the Hammer button shows the IRON_ set and the
-// Iron and Brush buttons the HAMMER_ set, so each set carries the other's effect.
-ToolKind toolOfSet(int set)
-{
-    switch (set) {
-    case 0: return ToolKind::Move;
-    case 1: return ToolKind::ZoomIn;
-    case 2: return ToolKind::ZoomOut;
-    case 3: return ToolKind::Zoom;   // IRON_, shown for the Hammer
-    case 4: return ToolKind::Smooth; // HAMMER_, shown for the Iron and the Brush
-    default: return ToolKind::Whirl;
-    }
-}
-
 } // namespace
 
-QImage toolDisplayFrame(int set, int level, int frame)
+QImage toolDisplayFrame(int set, int level, int frame, int factor)
 {
-    EnginePicture picture(straightLines());
+    const int f = std::max(1, factor);
+    EnginePicture picture(straightLines(f));
     // How far along the whole sequence (SMALL 0 .. LARGE 4) this frame is;
     // SMALL 0 stays undeformed.
     const int step = level * 5 + frame;
     const double amount = step / 14.0;
-    const int32_t radius = 12 + 7 * level;
-    const int32_t cx = picture.width / 2;
-    const int32_t cy = picture.height / 2;
-    const ToolKind kind = toolOfSet(set);
+    // Everything below is laid out in logical pixels and applied in pixels of
+    // the factor: radii and distances grow with it, so that each factor shows
+    // the same bend, only finer.
+    const int32_t radius = (12 + 7 * level) * f;
+    const int32_t cx = (skin::kToolDisplayWidth / 2) * f + f / 2;
+    const int32_t cy = (skin::kToolDisplayHeight / 2) * f + f / 2;
+    auto at = [f](int logical) { return int32_t(logical * f + f / 2); };
+    const ToolKind kind = skin::kToolDisplayKinds[std::clamp(set, 0, skin::kToolDisplaySetCount - 1)];
     StrokePatch patch;
     auto times = [amount](double most) { return int(std::lround(most * amount)); };
 
     if (step > 0) {
         switch (kind) {
         case ToolKind::Move: {
-            // A pull downwards through the middle.
+            // A pull downwards through the middle, one pixel per stroke point
+            // (a point pulls by the least movement the tool counts, 2 pixels).
             auto tool = createTool(kind, radius);
-            const int length = 2 + times(34);
+            const int length = (2 + times(34)) * f;
             for (int i = 0; i <= length; ++i)
                 picture.stroke(*tool, patch, cx, cy - length / 2 + i);
             break;
@@ -153,26 +151,50 @@ QImage toolDisplayFrame(int set, int level, int frame)
             // Hammer blows: short strokes to and fro around the middle.
             auto tool = createTool(kind, radius);
             const int blows = 2 + times(40);
+            const int32_t d = 2 * f;
             for (int i = 0; i < blows; ++i)
-                picture.stroke(*tool, patch, cx + (i % 2 ? 2 : -2), cy + (i % 4 < 2 ? 2 : -2));
+                picture.stroke(*tool, patch, cx + (i % 2 ? d : -d), cy + (i % 4 < 2 ? d : -d));
             break;
         }
         case ToolKind::Smooth: {
-            // Bumpy lines; the iron runs down the middle and flattens them,
-            // the more the larger it is.
-            auto bumps = createTool(ToolKind::Whirl, 13);
-            for (int32_t y : {24, 58, 92, 122}) {
-                bumps->reset();
-                for (int i = 0; i < 24; ++i)
-                    picture.stroke(*bumps, patch, cx + (y % 3 == 0 ? 5 : -5), y);
-            }
-            auto iron = createTool(kind, radius);
+            // Bumpy lines across the whole width; the iron runs down the
+            // middle and flattens them, the wider the larger it is, while the
+            // bumps beside its path stay. The iron evens out neighbouring
+            // pixels, so finer pixels take as many more passes.
+            auto bumps = createTool(ToolKind::Whirl, 12 * f);
+            for (int y : {24, 58, 92, 122})
+                for (int side : {-16, 16}) {
+                    bumps->reset();
+                    for (int i = 0; i < 24; ++i)
+                        picture.stroke(*bumps, patch, cx + side * f, at(y));
+                }
+            // Narrower than the other tools, so that the bumps at the sides
+            // stay even at the largest size.
+            auto iron = createTool(kind, (8 + 5 * level) * f);
             iron->setValue(12);
-            const int passes = times(6);
+            const int passes = times(6) * f;
             for (int pass = 0; pass < passes; ++pass) {
                 iron->reset();
-                for (int y = 4; y < picture.height - 4; y += 2)
+                for (int y = 4 * f; y < picture.height - 4 * f; y += 2)
                     picture.stroke(*iron, patch, cx, y);
+            }
+            break;
+        }
+        case ToolKind::Undo: {
+            // Three twists, the brush across the middle one: where it has
+            // been the lines are straight again, the more the larger it is.
+            auto twist = createTool(ToolKind::Whirl, 22 * f);
+            const int turns = times(36);
+            for (int y : {30, 71, 112}) {
+                twist->reset();
+                for (int i = 0; i < turns; ++i)
+                    picture.stroke(*twist, patch, cx, at(y));
+            }
+            auto brush = createTool(kind, radius);
+            for (int pass = 0; pass < 3; ++pass) {
+                brush->reset();
+                for (int x = 0; x < picture.width; x += 2 * f)
+                    picture.stroke(*brush, patch, x, cy);
             }
             break;
         }
@@ -186,11 +208,12 @@ QImage toolDisplayFrame(int set, int level, int frame)
         }
         }
     }
-    return toIndexed(picture.render());
+    return toIndexed(picture.render(f));
 }
 
 QImage warpedPicture(const QImage& image)
 {
+    const int f = std::max(1, int(std::lround(image.devicePixelRatio())));
     EnginePicture picture(image);
     const int32_t cx = picture.width / 2;
     const int32_t cy = picture.height / 2;
@@ -200,11 +223,13 @@ QImage warpedPicture(const QImage& image)
         picture.stroke(*whirl, patch, cx, cy);
     auto zoom = createTool(ToolKind::ZoomIn, picture.height / 4);
     for (int i = 0; i < 6; ++i)
-        picture.stroke(*zoom, patch, cx - 120, cy + 40);
+        picture.stroke(*zoom, patch, cx - 120 * f, cy + 40 * f);
+    // The hook pulls by its least counted movement per point: one pixel of
+    // the factor per point, as many more points.
     auto hook = createTool(ToolKind::Move, picture.height / 5);
-    for (int i = 0; i < 30; ++i)
-        picture.stroke(*hook, patch, cx + 110, cy - 60 + i);
-    return picture.render();
+    for (int i = 0; i < 30 * f; ++i)
+        picture.stroke(*hook, patch, cx + 110 * f, cy - 60 * f + i);
+    return picture.render(image.devicePixelRatio());
 }
 
 } // namespace knetix::art

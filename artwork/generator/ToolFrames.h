@@ -5,11 +5,13 @@
 
 namespace knetix::art {
 
-// Frame of a tool display set (0 Hook .. 5 Drill) at a size level (0..2) and
-// frame (0..4), drawn with the tool that the set is shown for. 8-bit.
-QImage toolDisplayFrame(int set, int level, int frame);
+// Frame of a tool display set (skin::kToolDisplaySets) at a size level (0..2)
+// and frame (0..4), drawn with that set's tool (skin::kToolDisplayKinds) at a
+// factor (1..4). 8-bit.
+QImage toolDisplayFrame(int set, int level, int frame, int factor);
 
-// A picture warped by the engine around its centre, for the splash.
+// A picture warped by the engine around its centre, for the splash; at the
+// picture's own device pixel ratio.
 QImage warpedPicture(const QImage& picture);
 
 } // namespace knetix::art

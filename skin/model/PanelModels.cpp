@@ -78,9 +78,10 @@ void ToolDisplaySequence::tick(int32_t top)
 
 int32_t toolDisplaySet(int32_t toolIndex)
 {
-    if (toolIndex == 6)
-        return 4;
-    return toolIndex >= 0 && toolIndex < 6 ? toolIndex : 0;
+    // Tool indices: Hook, Magnifier, Deflator, Hammer, Iron, Drill, Brush. The
+    // sets are named in another order: the Iron's comes before the Hammer's.
+    static constexpr int32_t kSetOfTool[7] = {0, 1, 2, 4, 3, 5, 6};
+    return toolIndex >= 0 && toolIndex < 7 ? kSetOfTool[toolIndex] : 0;
 }
 
 } // namespace knetix::skin

@@ -71,7 +71,9 @@ private:
     bool m_growing = true;
 };
 
-// The picture set a tool index shows: the Brush (6) shares the set of index 4.
+// The picture set (0..6: HOOK_, MAGNIFIER_, DEFLATOR_, IRON_, HAMMER_, DRILL_,
+// BRUSH_) that shows the tool of a tool index (0 Hook, 1 Magnifier, 2 Deflator,
+// 3 Hammer, 4 Iron, 5 Drill, 6 Brush); set 0 for any other index.
 int32_t toolDisplaySet(int32_t toolIndex);
 
 // Balloon tooltip measures for a text width in pixels.

@@ -3,12 +3,15 @@
 # program, its documents, the desktop entry, the project file type and the
 # icons; the desktop entry and the file type are accepted by the desktop's own
 # tools where they are on the machine; the help explains every instrument and
-# slider.
+# slider; the artwork of each larger interface scale the build draws.
 #
-#   install-check.sh CMAKE BUILD_DIR PREFIX
+#   install-check.sh CMAKE BUILD_DIR PREFIX [FACTORS]
+#
+# FACTORS: the factors the artwork is drawn at, separated by ";" (1 needs no
+# file of its own).
 set -euo pipefail
 
-cmake=$1 build=$2 prefix=$3
+cmake=$1 build=$2 prefix=$3 factors=${4:-1}
 rm -rf "$prefix"
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
 
@@ -24,6 +27,9 @@ expected=(
   share/knetix/knetix-hilfe.html
   share/mime/packages/knetix.xml
 )
+for factor in ${factors//;/ }; do
+  [ "$factor" = 1 ] || expected+=("share/knetix/skin-${factor}x.rcc")
+done
 actual=$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort)
 wanted=$(printf '%s\n' "${expected[@]}" | LC_ALL=C sort)
 if [ "$actual" != "$wanted" ]; then
@@ -88,6 +94,14 @@ for anchor in $(grep -o 'href="#[^"]\+"' "$help" | sed 's/href="#//; s/"$//' | s
 done
 grep -q 'href="knetix-hilfe.html"' "$prefix/share/knetix/kavon.htm" ||
   problem "the home page does not link to the help file"
+
+# Each scale's artwork is a binary resource file (rcc's magic "qres").
+for factor in ${factors//;/ }; do
+  [ "$factor" = 1 ] && continue
+  rcc=$prefix/share/knetix/skin-${factor}x.rcc
+  [ -f "$rcc" ] || continue
+  [ "$(head -c 4 "$rcc")" = qres ] || problem "$rcc is not a binary resource file"
+done
 
 [ $fail -eq 0 ] && echo "install-check: ${#expected[@]} files installed as expected"
 exit $fail

@@ -153,9 +153,10 @@ TEST(SkinLayout, PictureCatalogue)
                              "SPLASH_START", "SAVE_AVI", "OP_BTN_BROWSE_DU", "OP_BTN_READ_ONLY_UF", "SP_BTN_SAVE_F",
                              "OP_COMBO_BTN_DOWN", "FUNDAL", "PATRATELU", "ICON_128", "ICON_12"})
         EXPECT_TRUE(names.count(name)) << name;
-    // 90 tool display frames.
-    EXPECT_EQ(std::count_if(all.begin(), all.end(), [](const PictureEntry& p) { return p.depth == 8 && p.width == 59; }), 90);
+    // 105 tool display frames: seven sets.
+    EXPECT_EQ(std::count_if(all.begin(), all.end(), [](const PictureEntry& p) { return p.depth == 8 && p.width == 59; }), 105);
     EXPECT_EQ(toolDisplayFrameName(3, 1, 4), "IRON_MEDIUM_4");
+    EXPECT_EQ(toolDisplayFrameName(6, 2, 0), "BRUSH_LARGE_0");
 }
 
 TEST(SkinLayout, DialogAndThumbOutlines)

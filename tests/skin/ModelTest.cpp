@@ -196,10 +196,11 @@ private slots:
     void toolDisplaySets()
     {
         QCOMPARE(toolDisplaySet(0), 0);
-        QCOMPARE(toolDisplaySet(3), 3);
-        QCOMPARE(toolDisplaySet(4), 4);
-        QCOMPARE(toolDisplaySet(6), 4); // the Brush shows what the Iron shows
+        QCOMPARE(toolDisplaySet(3), 4); // the Hammer, HAMMER_
+        QCOMPARE(toolDisplaySet(4), 3); // the Iron, IRON_
+        QCOMPARE(toolDisplaySet(6), 6); // the Brush has a set of its own
         QCOMPARE(toolDisplaySet(9), 0);
+        QCOMPARE(toolDisplaySet(-1), 0);
     }
 
     void balloonMeasures()
