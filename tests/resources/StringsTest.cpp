@@ -68,11 +68,15 @@ TEST(Menus, MainMenuHasOptionsAndKey)
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(menu->popups.size(), 2u);
     EXPECT_EQ(menu->popups[0].title, "Options");
-    ASSERT_EQ(menu->popups[0].items.size(), 2u);
+    // The two entries of the original menu, then the interface's sizes.
+    ASSERT_EQ(menu->popups[0].items.size(), 7u);
     EXPECT_EQ(menu->popups[0].items[0].id, 32771);
     EXPECT_EQ(menu->popups[0].items[0].text, "Bildschirmgröße");
     EXPECT_EQ(menu->popups[0].items[1].id, 32779);
     EXPECT_EQ(menu->popups[0].items[1].text, "Quelle auswählen");
+    for (int32_t k = 0; k <= 4; ++k)
+        EXPECT_EQ(menu->popups[0].items[size_t(2 + k)].id, 32780 + k);
+    EXPECT_EQ(menu->findItem(32782)->text, "Größe: 2-fach");
 
     EXPECT_EQ(menu->popups[1].title, "Key");
     std::set<int32_t> keyIds;

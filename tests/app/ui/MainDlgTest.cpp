@@ -709,7 +709,7 @@ private slots:
         QTRY_VERIFY(!splashShown());
     }
 
-    void focusFollowsTheMouseAndTipsOnTheSizes()
+    void focusFollowsTheMouseAndTipsOnSizesAndTools()
     {
         m_dlg->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
@@ -722,9 +722,12 @@ private slots:
         QTRY_VERIFY(dlg().hasFocus());
         QCOMPARE(options->currentPicture(), 0);
 
-        // Only the three size buttons have tips.
+        // The three size buttons and the seven tools have tips; other buttons none.
         const std::pair<int, StringId> tips[] = {
-            {IDC_SMALL, IDS_TIP_SMALL}, {IDC_MEDIUM, IDS_TIP_MEDIUM}, {IDC_LARGE, IDS_TIP_LARGE}};
+            {IDC_SMALL, IDS_TIP_SMALL}, {IDC_MEDIUM, IDS_TIP_MEDIUM}, {IDC_LARGE, IDS_TIP_LARGE},
+            {IDC_DRILL, IDS_TIP_DRILL}, {IDC_HOOK, IDS_TIP_HOOK},     {IDC_HAMMER, IDS_TIP_HAMMER},
+            {IDC_DEFLATOR, IDS_TIP_DEFLATOR}, {IDC_IRON, IDS_TIP_IRON}, {IDC_MAGNIFIER, IDS_TIP_MAGNIFIER},
+            {IDC_BRUSH, IDS_TIP_BRUSH}};
         for (const auto& [id, text] : tips) {
             QWidget* button = dlg().control(id);
             QHelpEvent help(QEvent::ToolTip, QPoint(10, 10), button->mapToGlobal(QPoint(10, 10)));
@@ -732,8 +735,8 @@ private slots:
             QCOMPARE(dlg().toolTips()->text(), QString::fromUtf8(loadString(text)));
         }
         QHelpEvent help(QEvent::ToolTip, QPoint(10, 10), QPoint(10, 10));
-        QApplication::sendEvent(dlg().control(IDC_HOOK), &help);
-        QCOMPARE(dlg().toolTips()->text(), QString::fromUtf8(loadString(IDS_TIP_LARGE)));
+        QApplication::sendEvent(dlg().control(IDC_OPTIONS), &help);
+        QCOMPARE(dlg().toolTips()->text(), QString::fromUtf8(loadString(IDS_TIP_BRUSH)));
     }
 
     void compressorChoice()
