@@ -91,18 +91,95 @@ void renderRowsWide(const Pass& p, int32_t firstRow, int32_t lastRow)
 // The batched form computes in 32 bits, exact while field components stay
 // within 2^19 - 1 (a sum of four weighted cells stays below 2^31, and scaling
 // by at most 64 first stays below 2^25) and the display's block is under 2 GB
-// (kMaxSide sees to that). Per row the field rows around it are blended
-// vertically once (vx, vy, indexed by field column), then each batch of
-// pixels: positions (written to vectorise), pixels, out.
+// (kMaxSide sees to that).
 constexpr int64_t kComponentLimit = (int64_t(1) << 19) - 1;
 
-template <Level L>
-__attribute__((always_inline)) inline void renderRowsBatched(const Pass& p, int32_t firstRow,
-                                                             int32_t lastRow, int32_t* vx,
-                                                             int32_t* vy)
+// Per band: the field rows around a display row blended vertically (by field
+// column) and then horizontally (by display column, from the band's first).
+struct Scratch {
+    std::vector<int32_t> vx, vy, hx, hy;
+};
+
+// Display columns take the field cells in groups of F: pixel F c + q sits
+// 64 q / F of the way from cell c to cell c + 1. Such groups are blended
+// without looking anything up; the columns at the ends of the range, and those
+// past the last pair of cells, which repeat the last pair's group, go through
+// the tables.
+// The largest magnitude of a component in cells c0 .. c1 of rows r0 .. r1.
+__attribute__((always_inline)) inline int64_t largestComponent(const OffsetCell* field, int32_t w,
+                                                               int32_t r0, int32_t r1, int32_t c0,
+                                                               int32_t c1)
 {
-    const int32_t W = p.W, H = p.H, stride = p.stride, f = p.f, a = p.scale;
-    const int32_t c0 = p.columnCell[p.firstColumn], c1 = p.columnCell[p.lastColumn] + 1;
+    int32_t lo = 0, hi = 0;
+    for (int32_t r = r0; r <= r1; ++r) {
+        // Both components alike, as one run of numbers.
+        const int32_t* v = &field[int64_t(r) * w + c0].dx;
+        const int32_t n = 2 * (c1 - c0 + 1);
+        for (int32_t k = 0; k < n; ++k) {
+            lo = std::min(lo, v[k]);
+            hi = std::max(hi, v[k]);
+        }
+    }
+    return std::max(-int64_t(lo), int64_t(hi));
+}
+
+int64_t largestComponentPortable(const OffsetCell* field, int32_t w, int32_t r0, int32_t r1,
+                                 int32_t c0, int32_t c1)
+{
+    return largestComponent(field, w, r0, r1, c0, c1);
+}
+
+#if KNETIX_HAVE_AVX2
+KNETIX_AVX2 int64_t largestComponentAvx2(const OffsetCell* field, int32_t w, int32_t r0, int32_t r1,
+                                         int32_t c0, int32_t c1)
+{
+    return largestComponent(field, w, r0, r1, c0, c1);
+}
+#endif
+
+template <int F>
+__attribute__((always_inline)) inline void blendColumns(const Pass& p, const int32_t* vx,
+                                                        const int32_t* vy, int32_t* hx, int32_t* hy)
+{
+    const int32_t j0 = p.firstColumn, j1 = p.lastColumn;
+    auto byTable = [&](int32_t from, int32_t to) {
+        for (int32_t j = from; j <= to; ++j) {
+            const int32_t c = p.columnCell[j], o = p.columnWeight[j];
+            hx[j - j0] = ((64 - o) * vx[c] + o * vx[c + 1]) / 4096;
+            hy[j - j0] = ((64 - o) * vy[c] + o * vy[c + 1]) / 4096;
+        }
+    };
+    const int32_t cFirst = (j0 + F - 1) / F;
+    const int32_t cLast = std::min((j1 + 1) / F - 1, p.w - 2);
+    if (cFirst > cLast) {
+        byTable(j0, j1);
+        return;
+    }
+    byTable(j0, F * cFirst - 1);
+    int32_t* gx = hx + (F * cFirst - j0);
+    int32_t* gy = hy + (F * cFirst - j0);
+    for (int32_t c = cFirst; c <= cLast; ++c, gx += F, gy += F) {
+#pragma GCC unroll 4
+        for (int32_t q = 0; q < F; ++q) {
+            const int32_t o = 64 * q / F;
+            gx[q] = ((64 - o) * vx[c] + o * vx[c + 1]) / 4096;
+            gy[q] = ((64 - o) * vy[c] + o * vy[c + 1]) / 4096;
+        }
+    }
+    byTable(F * (cLast + 1), j1);
+}
+
+template <Level L, bool Smooth, int F>
+__attribute__((always_inline)) inline void renderRowsBatched(const Pass& p, int32_t firstRow,
+                                                             int32_t lastRow, Scratch& scratch)
+{
+    const int32_t W = p.W, H = p.H, stride = p.stride, a = p.scale;
+    const int32_t j0 = p.firstColumn, j1 = p.lastColumn;
+    const int32_t c0 = p.columnCell[j0], c1 = p.columnCell[j1] + 1;
+    int32_t* vx = scratch.vx.data();
+    int32_t* vy = scratch.vy.data();
+    int32_t* hx = scratch.hx.data();
+    int32_t* hy = scratch.hy.data();
     alignas(32) int32_t offset[kBatch], rx[kBatch], ry[kBatch];
     alignas(32) uint8_t pixels[3 * kBatch + kernels::kOutSlack];
     for (int32_t i = firstRow; i <= lastRow; ++i) {
@@ -120,60 +197,90 @@ __attribute__((always_inline)) inline void renderRowsBatched(const Pass& p, int3
                 vy[c] = (64 - oy) * (a * row0[c].dy / 64) + oy * (a * row1[c].dy / 64);
             }
         }
+        blendColumns<F>(p, vx, vy, hx, hy);
         uint8_t* out = p.displayed + int64_t(H - 1 - i) * stride;
-        for (int32_t js = p.firstColumn; js <= p.lastColumn; js += kBatch) {
-            const int32_t n = std::min(kBatch, p.lastColumn - js + 1);
-            const int32_t* col = p.columnCell + js;
-            const int32_t* wt = p.columnWeight + js;
+        for (int32_t js = j0; js <= j1; js += kBatch) {
+            const int32_t n = std::min(kBatch, j1 - js + 1);
+            const int32_t* DX = hx + (js - j0);
+            const int32_t* DY = hy + (js - j0);
             for (int32_t k = 0; k < n; ++k) {
-                const int32_t c = col[k], o = wt[k];
-                const int32_t DX = ((64 - o) * vx[c] + o * vx[c + 1]) / 4096;
-                const int32_t DY = ((64 - o) * vy[c] + o * vy[c + 1]) / 4096;
-                const int32_t X = 64 * (js + k) + DX * f;
-                const int32_t Y = 64 * i + DY * f;
+                const int32_t X = 64 * (js + k) + DX[k] * F;
+                const int32_t Y = 64 * i + DY[k] * F;
                 const int32_t sx = X >> 6, sy = Y >> 6;
                 const bool inside = (X >= 0) & (Y >= 0) & (sx <= W - 2) & (sy <= H - 2);
                 int32_t px = clamp32(sx, 1, W - 2), py = clamp32(sy, 1, H - 2);
-                if (p.smooth) {
+                if constexpr (Smooth) {
                     px = inside ? sx : px;
                     py = inside ? sy : py;
                     rx[k] = inside ? X & 63 : 0;
                     ry[k] = inside ? Y & 63 : 0;
                 } else {
-                    px = inside ? sx + ((X & 63) >= 32) : px;
-                    py = inside ? sy + ((Y & 63) >= 32) : py;
+                    // The nearest of the four pixels the smooth render mixes.
+                    px = inside ? sx + ((X & 63) >> 5) : px;
+                    py = inside ? sy + ((Y & 63) >> 5) : py;
                 }
                 offset[k] = (H - 1 - py) * stride + 3 * px;
             }
+            // Straight into the row while the kernels' few bytes of overshoot
+            // land on pixels the next batch writes; the last batch goes through
+            // the scratch row, since past it lie pixels this render must keep.
+            const bool direct = j1 - (js + n) + 1 >= kernels::kOutSlack / 3 + 1;
+            uint8_t* to = direct ? out + 3 * int64_t(js) : pixels;
 #if KNETIX_HAVE_AVX2
             if constexpr (L == Level::Avx2) {
-                if (p.smooth)
-                    kernels::mixPixelsAvx2(p.source, stride, offset, rx, ry, n, pixels);
+                if constexpr (Smooth)
+                    kernels::mixPixelsAvx2(p.source, stride, offset, rx, ry, n, to);
                 else
-                    kernels::copyPixelsAvx2(p.source, offset, n, pixels);
+                    kernels::copyPixelsAvx2(p.source, offset, n, to);
             } else
 #endif
             {
-                if (p.smooth)
-                    kernels::mixPixelsPortable(p.source, stride, offset, rx, ry, n, pixels);
+                if constexpr (Smooth)
+                    kernels::mixPixelsPortable(p.source, stride, offset, rx, ry, n, to);
                 else
-                    kernels::copyPixelsPortable(p.source, offset, n, pixels);
+                    kernels::copyPixelsPortable(p.source, offset, n, to);
             }
-            std::memcpy(out + 3 * int64_t(js), pixels, size_t(3 * n));
+            if (!direct)
+                std::memcpy(out + 3 * int64_t(js), pixels, size_t(3 * n));
         }
     }
 }
 
-void renderRowsPortable(const Pass& p, int32_t firstRow, int32_t lastRow, int32_t* vx, int32_t* vy)
+template <Level L, bool Smooth>
+__attribute__((always_inline)) inline void renderRowsAtFactor(const Pass& p, int32_t firstRow,
+                                                              int32_t lastRow, Scratch& scratch)
 {
-    renderRowsBatched<Level::Portable>(p, firstRow, lastRow, vx, vy);
+    switch (p.f) {
+    case 1:
+        renderRowsBatched<L, Smooth, 1>(p, firstRow, lastRow, scratch);
+        break;
+    case 2:
+        renderRowsBatched<L, Smooth, 2>(p, firstRow, lastRow, scratch);
+        break;
+    case 3:
+        renderRowsBatched<L, Smooth, 3>(p, firstRow, lastRow, scratch);
+        break;
+    default:
+        renderRowsBatched<L, Smooth, 4>(p, firstRow, lastRow, scratch);
+        break;
+    }
+}
+
+void renderRowsPortable(const Pass& p, int32_t firstRow, int32_t lastRow, Scratch& scratch)
+{
+    if (p.smooth)
+        renderRowsAtFactor<Level::Portable, true>(p, firstRow, lastRow, scratch);
+    else
+        renderRowsAtFactor<Level::Portable, false>(p, firstRow, lastRow, scratch);
 }
 
 #if KNETIX_HAVE_AVX2
-KNETIX_AVX2 void renderRowsAvx2(const Pass& p, int32_t firstRow, int32_t lastRow, int32_t* vx,
-                                int32_t* vy)
+KNETIX_AVX2 void renderRowsAvx2(const Pass& p, int32_t firstRow, int32_t lastRow, Scratch& scratch)
 {
-    renderRowsBatched<Level::Avx2>(p, firstRow, lastRow, vx, vy);
+    if (p.smooth)
+        renderRowsAtFactor<Level::Avx2, true>(p, firstRow, lastRow, scratch);
+    else
+        renderRowsAtFactor<Level::Avx2, false>(p, firstRow, lastRow, scratch);
 }
 #endif
 
@@ -181,26 +288,29 @@ KNETIX_AVX2 void renderRowsAvx2(const Pass& p, int32_t firstRow, int32_t lastRow
 // had.
 void renderBand(const Pass& p, bool batched, int32_t firstRow, int32_t lastRow)
 {
-    std::vector<int32_t> blended;
+    Scratch scratch;
     if (batched) {
         try {
-            blended.resize(2 * size_t(p.w));
+            const size_t columns = size_t(p.lastColumn - p.firstColumn + 1);
+            scratch.vx.resize(size_t(p.w));
+            scratch.vy.resize(size_t(p.w));
+            scratch.hx.resize(columns);
+            scratch.hy.resize(columns);
         } catch (const std::bad_alloc&) {
+            batched = false;
         }
     }
-    if (blended.empty()) {
+    if (!batched) {
         renderRowsWide(p, firstRow, lastRow);
         return;
     }
-    int32_t* vx = blended.data();
-    int32_t* vy = vx + p.w;
 #if KNETIX_HAVE_AVX2
     if (kernels::level() == Level::Avx2) {
-        renderRowsAvx2(p, firstRow, lastRow, vx, vy);
+        renderRowsAvx2(p, firstRow, lastRow, scratch);
         return;
     }
 #endif
-    renderRowsPortable(p, firstRow, lastRow, vx, vy);
+    renderRowsPortable(p, firstRow, lastRow, scratch);
 }
 
 } // namespace
@@ -299,15 +409,11 @@ bool SharpCanvas::batchedFits(const OffsetCell* field, int32_t firstRow, int32_t
 {
     const int32_t c0 = m_columnCell[size_t(firstColumn)], c1 = m_columnCell[size_t(lastColumn)] + 1;
     const int32_t r0 = m_rowCell[size_t(firstRow)], r1 = m_rowCell[size_t(lastRow)] + 1;
-    int32_t lo = 0, hi = 0;
-    for (int32_t r = r0; r <= r1; ++r) {
-        const OffsetCell* row = field + int64_t(r) * m_fieldWidth;
-        for (int32_t c = c0; c <= c1; ++c) {
-            lo = std::min({lo, row[c].dx, row[c].dy});
-            hi = std::max({hi, row[c].dx, row[c].dy});
-        }
-    }
-    return std::max(-int64_t(lo), int64_t(hi)) <= kComponentLimit;
+#if KNETIX_HAVE_AVX2
+    if (kernels::level() == Level::Avx2)
+        return largestComponentAvx2(field, m_fieldWidth, r0, r1, c0, c1) <= kComponentLimit;
+#endif
+    return largestComponentPortable(field, m_fieldWidth, r0, r1, c0, c1) <= kComponentLimit;
 }
 
 void SharpCanvas::renderRows(const OffsetCell* field, int32_t scale, RenderMode mode, bool batched,
