@@ -122,7 +122,7 @@ void BM_SharpStrokePoint(benchmark::State& state)
     }
     state.SetLabel(toolName(kind));
 }
-BENCHMARK(BM_SharpStrokePoint)->DenseRange(0, 6)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SharpStrokePoint)->DenseRange(0, 6)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_SharpFullSmoothRender(benchmark::State& state)
 {

@@ -430,19 +430,30 @@ void SharpCanvas::renderRows(const OffsetCell* field, int32_t scale, RenderMode 
 void SharpCanvas::renderAll(const OffsetCell* field, int32_t cellCount, int32_t scale,
                             RenderMode mode, unsigned threads)
 {
+    renderRegion(field, cellCount, scale, mode, Rect{0, 0, m_width, m_height}, threads);
+}
+
+void SharpCanvas::renderRegion(const OffsetCell* field, int32_t cellCount, int32_t scale,
+                               RenderMode mode, const Rect& area, unsigned threads)
+{
     if (!isLoaded() || !field || int64_t(cellCount) != int64_t(m_fieldWidth) * m_fieldHeight)
         return;
+    const int32_t x0 = std::max(area.left, 0), y0 = std::max(area.top, 0);
+    const int32_t x1 = int32_t(std::min<int64_t>(int64_t(area.right) - 1, m_width - 2));
+    const int32_t y1 = int32_t(std::min<int64_t>(int64_t(area.bottom) - 1, m_height - 2));
+    if (x0 > x1 || y0 > y1)
+        return;
     const int32_t a = int32_t(clampTo(scale, 0, 64));
-    const int32_t rows = m_height - 1; // rows 0 .. H - 2
-    const int32_t lastColumn = m_width - 2;
-    const bool batched = batchedFits(field, 0, rows - 1, 0, lastColumn);
+    const bool batched = batchedFits(field, y0, y1, x0, x1);
+    // Bands of at least 64 rows, as the full-size renderer splits them.
+    const int32_t rows = y1 - y0 + 1;
     if (threads == 0)
         threads = std::max(1u, std::thread::hardware_concurrency());
     threads = std::min<unsigned>(threads, unsigned(std::max(1, rows / 64)));
     auto band = [&](unsigned t) {
-        const int32_t first = int32_t(int64_t(rows) * t / threads);
-        const int32_t last = int32_t(int64_t(rows) * (t + 1) / threads) - 1;
-        renderRows(field, a, mode, batched, first, last, 0, lastColumn);
+        const int32_t first = y0 + int32_t(int64_t(rows) * t / threads);
+        const int32_t last = y0 + int32_t(int64_t(rows) * (t + 1) / threads) - 1;
+        renderRows(field, a, mode, batched, first, last, x0, x1);
     };
     std::vector<std::thread> workers;
     try {
@@ -458,20 +469,6 @@ void SharpCanvas::renderAll(const OffsetCell* field, int32_t cellCount, int32_t 
         band(t);
     for (auto& worker : workers)
         worker.join();
-}
-
-void SharpCanvas::renderRegion(const OffsetCell* field, int32_t cellCount, int32_t scale,
-                               RenderMode mode, const Rect& area)
-{
-    if (!isLoaded() || !field || int64_t(cellCount) != int64_t(m_fieldWidth) * m_fieldHeight)
-        return;
-    const int32_t x0 = std::max(area.left, 0), y0 = std::max(area.top, 0);
-    const int32_t x1 = int32_t(std::min<int64_t>(int64_t(area.right) - 1, m_width - 2));
-    const int32_t y1 = int32_t(std::min<int64_t>(int64_t(area.bottom) - 1, m_height - 2));
-    if (x0 > x1 || y0 > y1)
-        return;
-    const int32_t a = int32_t(clampTo(scale, 0, 64));
-    renderRows(field, a, mode, batchedFits(field, y0, y1, x0, x1), y0, y1, x0, x1);
 }
 
 Rect SharpCanvas::affectedArea(const Rect& cells) const
@@ -497,7 +494,7 @@ Rect SharpCanvas::affectedArea(const Rect& cells) const
 }
 
 Rect SharpCanvas::renderSquare(const OffsetCell* field, int32_t cellCount, int32_t x, int32_t y,
-                               int32_t radius)
+                               int32_t radius, unsigned threads)
 {
     if (!isLoaded() || !field || int64_t(cellCount) != int64_t(m_fieldWidth) * m_fieldHeight)
         return {};
@@ -510,7 +507,7 @@ Rect SharpCanvas::renderSquare(const OffsetCell* field, int32_t cellCount, int32
     const Rect area = affectedArea(cells);
     if (area.isEmpty())
         return {};
-    renderRegion(field, cellCount, 64, RenderMode::Smooth, area);
+    renderRegion(field, cellCount, 64, RenderMode::Smooth, area, threads);
     return area;
 }
 

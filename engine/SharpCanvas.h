@@ -60,15 +60,17 @@ public:
                    unsigned threads = 0);
     // The display pixels of `area` (display coordinates, right and bottom
     // exclusive), clipped to what renderAll writes; each exactly as renderAll
-    // gives it.
+    // gives it. Threads as for renderAll (an area under 128 rows takes one).
     void renderRegion(const OffsetCell* field, int32_t cellCount, int32_t scale, RenderMode mode,
-                      const Rect& area);
+                      const Rect& area, unsigned threads = 0);
     // After a stroke point at working-picture point (x, y) with tool radius r:
     // re-renders, smooth at full scale, every display pixel that the cells the
     // stroke point can have changed feed (those of the working picture's square
-    // render). Returns that area in display coordinates (empty if none).
+    // render). Returns that area in display coordinates (empty if none). One
+    // thread unless asked: for a square that small, starting threads on a busy
+    // machine costs more than they save.
     Rect renderSquare(const OffsetCell* field, int32_t cellCount, int32_t x, int32_t y,
-                      int32_t radius);
+                      int32_t radius, unsigned threads = 1);
 
     // The display pixels that read any of the given field cells (right and
     // bottom exclusive, clipped to the field), within what renderAll writes.

@@ -161,7 +161,7 @@ TEST_P(SharpRenderTest, StrokeSquaresLeaveTheDisplayAsAWholeRenderShowsIt)
             const int32_t x = coordinate(c.w), y = coordinate(c.h);
             const int32_t radius = std::min(r, 88);
             auto square = [&](int32_t at, int32_t down) {
-                const Rect area = canvas.renderSquare(field.data(), field.count(), at, down, radius);
+                const Rect area = canvas.renderSquare(field.data(), field.count(), at, down, radius, i % 3);
                 // Only the f-scaled square and a cell's worth of pixels that
                 // interpolate towards it.
                 EXPECT_LE(area.width(), c.f * (2 * radius + 2));
@@ -221,7 +221,7 @@ TEST_P(SharpRenderTest, RegionsRenderExactlyTheirOwnPixels)
             for (int32_t x = std::max(area.left, 0); x < std::min(area.right, W - 1); ++x)
                 std::memcpy(&want[size_t(H - 1 - y) * canvas.stride() + 3 * size_t(x)],
                             pixel(whole.data(), canvas.stride(), H, x, y), 3);
-        canvas.renderRegion(after.cells.data(), after.count(), scale, mode, area);
+        canvas.renderRegion(after.cells.data(), after.count(), scale, mode, area, unsigned(i % 4));
         ASSERT_EQ(shown(canvas), want) << "area " << area.left << "," << area.top << " .. " << area.right << ","
                                        << area.bottom;
     }
