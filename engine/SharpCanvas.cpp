@@ -18,8 +18,13 @@ using kernels::clamp32;
 using kernels::kBatch;
 using kernels::Level;
 
-// The AVX2 copy reads four bytes at a pixel; the last pixel of the block may
-// be one the fast render takes.
+constexpr int64_t kPixelsPerBand = int64_t(1) << 19;
+
+// Pixels that the AVX2 kernels' overshoot past their output can reach.
+constexpr int32_t kOvershootPixels = (kernels::kOutSlack + 2) / 3;
+
+// The AVX2 copy reads four bytes at a pixel, the padded mix eight; the last
+// pixels of the block may be among them.
 constexpr size_t kSourceSlack = 4;
 
 // What a render of some rows and columns needs, shared by its bands.
@@ -181,7 +186,6 @@ __attribute__((always_inline)) inline void renderRowsBatched(const Pass& p, int3
     int32_t* hx = scratch.hx.data();
     int32_t* hy = scratch.hy.data();
     alignas(32) int32_t offset[kBatch], rx[kBatch], ry[kBatch];
-    alignas(32) uint8_t pixels[3 * kBatch + kernels::kOutSlack];
     for (int32_t i = firstRow; i <= lastRow; ++i) {
         const int32_t oy = p.rowWeight[i];
         const OffsetCell* row0 = p.field + int64_t(p.rowCell[i]) * p.w;
@@ -221,27 +225,29 @@ __attribute__((always_inline)) inline void renderRowsBatched(const Pass& p, int3
                 }
                 offset[k] = (H - 1 - py) * stride + 3 * px;
             }
-            // Straight into the row while the kernels' few bytes of overshoot
-            // land on pixels the next batch writes; the last batch goes through
-            // the scratch row, since past it lie pixels this render must keep.
-            const bool direct = j1 - (js + n) + 1 >= kernels::kOutSlack / 3 + 1;
-            uint8_t* to = direct ? out + 3 * int64_t(js) : pixels;
+            // Straight into the row. The AVX2 kernels write a few bytes past
+            // their pixels, which is harmless where pixels written later follow;
+            // at the end of the range the last ones go through the plain
+            // kernel, which writes exactly its own.
+            uint8_t* to = out + 3 * int64_t(js);
+            const int32_t later = j1 - (js + n - 1);
+            const int32_t exact = L == Level::Avx2 ? std::clamp(kOvershootPixels - later, 0, n) : n;
+            const int32_t wide = n - exact;
 #if KNETIX_HAVE_AVX2
             if constexpr (L == Level::Avx2) {
-                if constexpr (Smooth)
-                    kernels::mixPixelsAvx2(p.source, stride, offset, rx, ry, n, to);
-                else
-                    kernels::copyPixelsAvx2(p.source, offset, n, to);
-            } else
-#endif
-            {
-                if constexpr (Smooth)
-                    kernels::mixPixelsPortable(p.source, stride, offset, rx, ry, n, to);
-                else
-                    kernels::copyPixelsPortable(p.source, offset, n, to);
+                if (wide > 0) {
+                    if constexpr (Smooth)
+                        kernels::mixPixelsPaddedAvx2(p.source, stride, offset, rx, ry, wide, to);
+                    else
+                        kernels::copyPixelsAvx2(p.source, offset, wide, to);
+                }
             }
-            if (!direct)
-                std::memcpy(out + 3 * int64_t(js), pixels, size_t(3 * n));
+#endif
+            if constexpr (Smooth)
+                kernels::mixPixelsPortable(p.source, stride, offset + wide, rx + wide, ry + wide, exact,
+                                           to + 3 * wide);
+            else
+                kernels::copyPixelsPortable(p.source, offset + wide, exact, to + 3 * wide);
         }
     }
 }
@@ -445,10 +451,17 @@ void SharpCanvas::renderRegion(const OffsetCell* field, int32_t cellCount, int32
         return;
     const int32_t a = int32_t(clampTo(scale, 0, 64));
     const bool batched = batchedFits(field, y0, y1, x0, x1);
-    // Bands of at least 64 rows, as the full-size renderer splits them.
+    // Bands of at least 64 rows, as the full-size renderer splits them. Left
+    // to itself it gives each band at least kPixelsPerBand pixels: a smaller
+    // one renders in well under a millisecond, and starting a thread for it,
+    // then waiting for it while another program holds the other core, costs
+    // more than it saves.
     const int32_t rows = y1 - y0 + 1;
-    if (threads == 0)
-        threads = std::max(1u, std::thread::hardware_concurrency());
+    if (threads == 0) {
+        const int64_t pixels = int64_t(rows) * (x1 - x0 + 1);
+        threads = unsigned(std::clamp<int64_t>(pixels / kPixelsPerBand, 1,
+                                               std::max(1u, std::thread::hardware_concurrency())));
+    }
     threads = std::min<unsigned>(threads, unsigned(std::max(1, rows / 64)));
     auto band = [&](unsigned t) {
         const int32_t first = y0 + int32_t(int64_t(rows) * t / threads);

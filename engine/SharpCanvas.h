@@ -54,23 +54,23 @@ public:
     // row and column showing the unwarped picture, as in the full-size
     // renderer. A scale s shows the field exactly as baking s into it would
     // (every component s c / 64, truncated), so a bake changes nothing on
-    // screen. Rows are split over `threads` threads (0: the machine's cores);
-    // the result is the same for any number.
+    // screen. Rows are split over `threads` threads, or with 0 over the
+    // machine's cores where each gets half a million pixels or more (a factor
+    // 2 display renders on one); the result is the same for any number.
     void renderAll(const OffsetCell* field, int32_t cellCount, int32_t scale, RenderMode mode,
                    unsigned threads = 0);
     // The display pixels of `area` (display coordinates, right and bottom
     // exclusive), clipped to what renderAll writes; each exactly as renderAll
-    // gives it. Threads as for renderAll (an area under 128 rows takes one).
+    // gives it. Threads as for renderAll.
     void renderRegion(const OffsetCell* field, int32_t cellCount, int32_t scale, RenderMode mode,
                       const Rect& area, unsigned threads = 0);
     // After a stroke point at working-picture point (x, y) with tool radius r:
     // re-renders, smooth at full scale, every display pixel that the cells the
     // stroke point can have changed feed (those of the working picture's square
-    // render). Returns that area in display coordinates (empty if none). One
-    // thread unless asked: for a square that small, starting threads on a busy
-    // machine costs more than they save.
+    // render). Returns that area in display coordinates (empty if none).
+    // Threads as for renderAll.
     Rect renderSquare(const OffsetCell* field, int32_t cellCount, int32_t x, int32_t y,
-                      int32_t radius, unsigned threads = 1);
+                      int32_t radius, unsigned threads = 0);
 
     // The display pixels that read any of the given field cells (right and
     // bottom exclusive, clipped to the field), within what renderAll writes.
