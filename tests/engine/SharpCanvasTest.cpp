@@ -8,6 +8,7 @@
 #include "engine/SharpCanvas.h"
 #include "engine/Stroke.h"
 #include "engine/ToolFactory.h"
+#include "engine/WorkingPicture.h"
 #include "Fixtures.h"
 #include "Reference.h"
 
@@ -257,17 +258,19 @@ TEST(SharpCanvasTest, EnlargedWorkingPictureRendersAsTheFullSizeRendererRendersI
 {
     // At factor 1 the display is the full-size render of the working picture
     // itself; at f, of the working picture with every pixel made f x f.
-    const Working working(97, 61, 9);
+    WorkingPicture picture(97, 61);
+    ASSERT_EQ(picture.loadFromContainer("p.bmp", *test::randomPicture(97, 61, 9)), LoadResult::Ok);
+    const Bitmap24View source = picture.sourceView();
     const Field field = makeField(97, 61, 64 * 30, 10);
     for (int32_t f = 1; f <= SharpCanvas::kMaxFactor; ++f) {
         SharpCanvas canvas;
-        ASSERT_TRUE(canvas.loadEnlarged(working.view(), f));
+        ASSERT_TRUE(canvas.loadEnlarged(source, f));
         ASSERT_EQ(canvas.width(), 97 * f);
         ASSERT_EQ(canvas.height(), 61 * f);
         WA blocks(WA_TYPE_24BIT, 97 * f, 61 * f);
         for (int32_t y = 0; y < 61 * f; ++y)
             for (int32_t x = 0; x < 97 * f; ++x) {
-                const uint8_t* from = pixel(working.bits.data(), working.stride, 61, x / f, y / f);
+                const uint8_t* from = pixel(source.bits, source.stride, 61, x / f, y / f);
                 std::memcpy(blocks.row(61 * f - 1 - y) + 3 * x, from, 3);
                 ASSERT_EQ(std::memcmp(pixel(canvas.bits(), canvas.stride(), canvas.height(), x, y), from, 3), 0)
                     << "unwarped display at " << x << "," << y << ", f " << f;
