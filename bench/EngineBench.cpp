@@ -5,6 +5,7 @@
 #include "engine/Blend.h"
 #include "engine/FullSizeRenderer.h"
 #include "engine/Kernels.h"
+#include "engine/SharpCanvas.h"
 #include "engine/Stroke.h"
 #include "engine/ToolFactory.h"
 #include "engine/WorkingPicture.h"
@@ -83,6 +84,88 @@ void BM_FullSizeRender(benchmark::State& state)
 }
 BENCHMARK(BM_FullSizeRender)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The sharp canvas at interface scale 2 over the full 354 x 354 working
+// picture (a 708 x 708 display), loaded from a photograph-sized picture.
+constexpr int32_t kSharpFactor = 2;
+
+SharpCanvas& sharpCanvas()
+{
+    static SharpCanvas canvas = [] {
+        SharpCanvas c;
+        c.load(*photoLikePicture(1600, 1600), 354, 354, kSharpFactor);
+        return c;
+    }();
+    return canvas;
+}
+
+// A stroke point as the 10 ms timer runs it with the sharp canvas shown: the
+// working picture's stroke point and square render, then the display's square.
+void BM_SharpStrokePoint(benchmark::State& state)
+{
+    const auto kind = ToolKind(state.range(0));
+    WorkingPicture wp;
+    wp.loadFromContainer("bench", *noisePicture(354, 354));
+    CMMask key(wp.width(), wp.height());
+    wp.setField(key.cells(), key.cellCount());
+    SharpCanvas& sharp = sharpCanvas();
+    sharp.renderAll(key.cells(), key.cellCount(), 64, RenderMode::Smooth);
+    auto tool = createTool(kind, toolRadius(wp.width(), wp.height(), kDivisorLarge));
+    StrokePatch patch(tool->radius());
+    int32_t i = 0;
+    for (auto _ : state) {
+        const int32_t X = 150 + (i % 40), Y = 170 + (i % 23);
+        applyStroke(key.cells(), key.cellCount(), wp.pictureRect(), *tool, patch, X, Y);
+        wp.squareRender(X, Y, tool->radius());
+        sharp.renderSquare(key.cells(), key.cellCount(), X - wp.pictureRect().left,
+                           Y - wp.pictureRect().top, tool->radius());
+        ++i;
+    }
+    state.SetLabel(toolName(kind));
+}
+BENCHMARK(BM_SharpStrokePoint)->DenseRange(0, 6)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_SharpFullSmoothRender(benchmark::State& state)
+{
+    SharpCanvas& sharp = sharpCanvas();
+    auto field = wavyField(354, 354, 64 * 6);
+    for (auto _ : state)
+        sharp.renderAll(field.data(), int32_t(field.size()), int32_t(state.iterations() % 65),
+                        RenderMode::Smooth, unsigned(state.range(0)));
+}
+// Argument: threads (0: as the canvas chooses, which at scale 2 is one).
+BENCHMARK(BM_SharpFullSmoothRender)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Blend and fast render of a playback frame on the display.
+void BM_SharpPlaybackFrame(benchmark::State& state)
+{
+    SharpCanvas& sharp = sharpCanvas();
+    std::vector<std::unique_ptr<CMMask>> keys;
+    for (int k = 0; k < 3; ++k) {
+        keys.push_back(std::make_unique<CMMask>(354, 354));
+        auto field = wavyField(354, 354, 64 * (k + 2));
+        std::copy(field.begin(), field.end(), keys.back()->cells());
+    }
+    CMMask blend(354, 354);
+    PlaybackState playback;
+    playbackBegin(playback, 10);
+    for (auto _ : state) {
+        OffsetCell* cells = playbackStep(keys, blend, playback, 40);
+        sharp.renderAll(cells, blend.cellCount(), 64, RenderMode::Fast, unsigned(state.range(0)));
+    }
+}
+BENCHMARK(BM_SharpPlaybackFrame)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Opening a 12-megapixel photograph with the sharp canvas shown: its display
+// picture at scale 2, beside the working picture.
+void BM_SharpLoad(benchmark::State& state)
+{
+    const WAPtr photo = photoLikePicture(4000, 3000);
+    SharpCanvas sharp;
+    for (auto _ : state)
+        sharp.load(*photo, 354, 265, kSharpFactor);
+}
+BENCHMARK(BM_SharpLoad)->Unit(benchmark::kMillisecond);
+
 } // namespace
 } // namespace knetix
 
@@ -111,5 +194,13 @@ int main(int argc, char** argv)
               "blend and fast render, well inside 1/15 s");
     addBudget("BM_FullSizeRender/0", BudgetKind::MinItemsPerSecond, 150e6,
               "4000 x 3000 at own size on all cores");
+    addBudget("BM_SharpStrokePoint", BudgetKind::MaxMillisecondsPerIteration, 1.0,
+              "10 % of the 10 ms stroke timer at interface scale 2");
+    addBudget("BM_SharpFullSmoothRender/0", BudgetKind::MaxMillisecondsPerIteration, 3.0,
+              "a Deformation slider step at interface scale 2");
+    addBudget("BM_SharpPlaybackFrame/0", BudgetKind::MaxMillisecondsPerIteration, 5.0,
+              "blend and fast render at interface scale 2, within 1/15 s");
+    addBudget("BM_SharpLoad", BudgetKind::MaxMillisecondsPerIteration, 100.0,
+              "a 4000 x 3000 photograph's display picture at scale 2, on opening it");
     return knetix::bench::runWithBudgets(argc, argv);
 }

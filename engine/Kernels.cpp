@@ -127,7 +127,64 @@ KNETIX_AVX2_INLINE void mixPixels8(const uint8_t* base, int64_t stride, const in
     storePixels8(bgr, out);
 }
 
+// Eight bytes at base + offset[k] + shift for four k, one per 64-bit lane.
+KNETIX_AVX2_INLINE __m256i load4Wide(const uint8_t* base, const int32_t* offset, int64_t shift)
+{
+    auto at = [base, offset, shift](int k) {
+        long long v;
+        std::memcpy(&v, base + (offset[k] + shift), 8);
+        return v;
+    };
+    return _mm256_setr_epi64x(at(0), at(1), at(2), at(3));
+}
+
+// Pixels 0..3 and 4..7 of a row as eight bytes each (c0 c1 c2 d0 d1 d2 - -)
+// into the 16-bit pairs (c, d) of each channel. Each 128-bit half holds two
+// pixels, so the 32-bit lanes come out in the pixel order 0 1 4 5 2 3 6 7.
+KNETIX_AVX2_INLINE void pairsOfRow(__m256i low, __m256i high, __m256i& ch0, __m256i& ch1, __m256i& ch2)
+{
+    const __m256i first = _mm256_setr_epi8(0, -1, 3, -1, 8, -1, 11, -1, 1, -1, 4, -1, 9, -1, 12, -1,
+                                           0, -1, 3, -1, 8, -1, 11, -1, 1, -1, 4, -1, 9, -1, 12, -1);
+    const __m256i last = _mm256_setr_epi8(2, -1, 5, -1, 10, -1, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                          2, -1, 5, -1, 10, -1, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i a = _mm256_shuffle_epi8(low, first), b = _mm256_shuffle_epi8(high, first);
+    ch0 = _mm256_unpacklo_epi64(a, b);
+    ch1 = _mm256_unpackhi_epi64(a, b);
+    ch2 = _mm256_unpacklo_epi64(_mm256_shuffle_epi8(low, last), _mm256_shuffle_epi8(high, last));
+}
+
 } // namespace
+
+KNETIX_AVX2 void mixPixelsPaddedAvx2(const uint8_t* base, int64_t stride, const int32_t* offset,
+                                     const int32_t* fx, const int32_t* fy, int32_t count,
+                                     uint8_t* out)
+{
+    // Swapping the middle 64-bit lanes turns pixel order into the pairs' lane
+    // order and back.
+    constexpr int kSwapMiddle = 0xD8;
+    const __m256i sixtyFour = _mm256_set1_epi32(64);
+    int32_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m256i top0, top1, top2, bottom0, bottom1, bottom2;
+        pairsOfRow(load4Wide(base, offset + i, 0), load4Wide(base, offset + i + 4, 0), top0, top1, top2);
+        pairsOfRow(load4Wide(base, offset + i, -stride), load4Wide(base, offset + i + 4, -stride), bottom0,
+                   bottom1, bottom2);
+        const __m256i x = _mm256_permute4x64_epi64(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fx + i)), kSwapMiddle);
+        const __m256i y = _mm256_permute4x64_epi64(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fy + i)), kSwapMiddle);
+        const __m256i pairX = _mm256_or_si256(_mm256_sub_epi32(sixtyFour, x), _mm256_slli_epi32(x, 16));
+        const __m256i wTop = _mm256_mullo_epi32(_mm256_sub_epi32(sixtyFour, y), pairX);
+        const __m256i wBottom = _mm256_mullo_epi32(y, pairX);
+        const __m256i v0 = weighted(top0, bottom0, wTop, wBottom);
+        const __m256i v1 = weighted(top1, bottom1, wTop, wBottom);
+        const __m256i v2 = weighted(top2, bottom2, wTop, wBottom);
+        const __m256i bgr =
+            _mm256_or_si256(v0, _mm256_or_si256(_mm256_slli_epi32(v1, 8), _mm256_slli_epi32(v2, 16)));
+        storePixels8(_mm256_permute4x64_epi64(bgr, kSwapMiddle), out + 3 * i);
+    }
+    mixPixelsPortable(base, stride, offset + i, fx + i, fy + i, count - i, out + 3 * i);
+}
 
 KNETIX_AVX2 void mixPixelsAvx2(const uint8_t* base, int64_t stride, const int32_t* offset,
                                const int32_t* fx, const int32_t* fy, int32_t count, uint8_t* out)

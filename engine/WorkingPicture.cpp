@@ -36,6 +36,15 @@ Bitmap24View WorkingPicture::displayedView() const
                         header.yPelsPerMeter};
 }
 
+Bitmap24View WorkingPicture::sourceView() const
+{
+    if (!hasPicture())
+        return {};
+    const Bitmap24View shown = displayedView();
+    return Bitmap24View{shown.width, shown.height, shown.stride, m_source.data(), shown.xPelsPerMeter,
+                        shown.yPelsPerMeter};
+}
+
 PictureBuffers WorkingPicture::buffers()
 {
     return PictureBuffers{m_source.data(), m_block.data() + kDibHeaderSize, width(), height(),

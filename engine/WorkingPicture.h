@@ -59,6 +59,9 @@ public:
     // used) are not consulted.
     Bitmap24View displayedView() const;
     const std::vector<uint8_t>& sourceBits() const { return m_source; }
+    // The unwarped picture the same way (what a sharp canvas enlarges when
+    // the picture file is gone).
+    Bitmap24View sourceView() const;
 
     // Fit a picture into the canvas (scaled up or down until it touches two
     // opposite sides, centred in the other direction, nearest pixel). On failure
