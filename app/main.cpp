@@ -4,6 +4,8 @@
 #include "app/ui/CKnetixApp.h"
 #include "app/ui/InterfaceScale.h"
 #include "app/ui/Settings.h"
+#include "artwork/Artwork.h"
+#include "document/ProgramFiles.h"
 #include "files/imagelib/ImExp.h"
 #include "files/movie/MovieWriter.h"
 
@@ -82,6 +84,9 @@ int main(int argc, char** argv)
     // Programs started from here (the web browser) choose their own scale.
     qunsetenv("QT_SCALE_FACTOR");
     app.setInterfaceFactor(factor);
+    // The skin drawn for that factor; without its file, the 1x pictures enlarged.
+    if (factor > 1 && !knetix::setArtworkScale(factor, knetix::programDataFolder()))
+        std::cerr << "Knetix: die Bilder für die " << factor << "-fache Größe fehlen; die einfachen werden vergrößert.\n";
 
     // Qt has taken its own options out by now.
     std::vector<std::string> files;

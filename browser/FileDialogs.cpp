@@ -50,8 +50,15 @@ std::vector<browser::Volume> volumes()
 QIcon skinIcon(int id)
 {
     const QImage image = loadSkinIcon(id);
-    return image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image.scaled(16, 16, Qt::KeepAspectRatio,
-                                                                             Qt::SmoothTransformation)));
+    if (image.isNull())
+        return {};
+    // 16 x 16 points, drawn from as many pixels as the interface's scale has.
+    const qreal ratio = image.devicePixelRatio();
+    const int side = qRound(16 * ratio);
+    QImage small = image.convertToFormat(QImage::Format_ARGB32)
+                       .scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    small.setDevicePixelRatio(ratio);
+    return QIcon(QPixmap::fromImage(small));
 }
 
 QIcon pathIcon(const std::string& path, bool folder)

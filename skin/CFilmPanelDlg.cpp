@@ -74,9 +74,12 @@ bool CFilmPanelDlg::initialise()
     // All wheel frames side by side, with room for one more.
     const QImage first = loadSkinPicture("WHEEL_0");
     if (!first.isNull()) {
-        m_frameWidth = first.width();
-        m_frameHeight = first.height();
-        m_strip = QImage(m_frameWidth * (skin::kWheelFrames + 1), m_frameHeight, QImage::Format_RGB888);
+        // Logical sizes; the strip itself has the pictures' pixels (s per point).
+        const int s = std::max(1, qRound(first.devicePixelRatio()));
+        m_frameWidth = first.width() / s;
+        m_frameHeight = first.height() / s;
+        m_strip = QImage(m_frameWidth * (skin::kWheelFrames + 1) * s, m_frameHeight * s, QImage::Format_RGB888);
+        m_strip.setDevicePixelRatio(s);
         m_strip.fill(Qt::black);
         QPainter p(&m_strip);
         for (int i = 0; i < skin::kWheelFrames; ++i) {
@@ -88,7 +91,8 @@ bool CFilmPanelDlg::initialise()
             p.drawImage(i * m_frameWidth, 0, frame);
         }
         p.end();
-        const QImage last = m_strip.copy(m_frameWidth * (skin::kWheelFrames - 1), 0, m_frameWidth, m_frameHeight);
+        QImage last = m_strip.copy(m_frameWidth * (skin::kWheelFrames - 1) * s, 0, m_frameWidth * s, m_frameHeight * s);
+        last.setDevicePixelRatio(s);
         for (CSliderButton* s : {m_speed, m_power, m_deformation})
             s->setBackground(last);
     } else {
@@ -102,8 +106,11 @@ void CFilmPanelDlg::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     const int frame = std::clamp(m_wheel.shownFrame(), 0, skin::kWheelFrames - 1);
-    if (m_frameWidth > 0)
-        p.drawImage(QPoint(0, 0), m_strip, QRect(m_frameWidth * frame, 0, m_frameWidth, m_frameHeight));
+    if (m_frameWidth > 0) {
+        const int s = qRound(m_strip.devicePixelRatio()); // the source rectangle is in pixels
+        p.drawImage(QRect(0, 0, m_frameWidth, m_frameHeight), m_strip,
+                    QRect(m_frameWidth * frame * s, 0, m_frameWidth * s, m_frameHeight * s));
+    }
     else
         p.fillRect(rect(), Qt::black);
     m_paintedFrame = frame;

@@ -35,7 +35,8 @@ CListScrollBar::CListScrollBar(QWidget* parent) : QWidget(parent), m_thumb(new C
     m_background = loadSkinPicture("FUNDAL");
     m_loaded = !m_background.isNull() && m_thumb->loadPictures("patratelU", "patratelD", "patratelF", "patratelX");
     const QImage up = loadSkinPicture("PATRATELU");
-    m_thumb->resize(up.isNull() ? QSize(skin::kThumbWidth, skin::kThumbHeight) : up.size());
+    m_thumb->resize(up.isNull() ? QSize(skin::kThumbWidth, skin::kThumbHeight)
+                                : up.deviceIndependentSize().toSize());
     m_thumb->move(0, 0);
     QPolygon outline;
     for (const skin::Point& p : skin::thumbPolygon())

@@ -50,11 +50,15 @@ void CSliderButton::moveKnob(int left)
 
 QImage CSliderButton::composite() const
 {
-    const int w = width(), h = height();
+    // In the pictures' own pixels: at an interface scale s every logical
+    // pixel is s x s of them.
+    const int s = std::max(1, qRound(m_picture.isNull() ? 1.0 : m_picture.devicePixelRatio()));
+    const int w = width() * s, h = height() * s;
     QImage out = m_background.isNull() ? QImage(w, h, QImage::Format_RGB888)
-                                       : m_background.copy(x(), y(), w, h);
+                                       : m_background.copy(x() * s, y() * s, w, h);
     if (m_background.isNull())
         out.fill(Qt::black);
+    out.setDevicePixelRatio(s);
     if (m_picture.width() < 2 * w || m_picture.height() < h)
         return out;
     for (int row = 0; row < h; ++row) {
