@@ -129,6 +129,10 @@ void Document::reportEdit(const EditTarget& target)
 {
     if (!target.restored.isEmpty())
         pictureRendered(target.restored);
+    // Undo and redo put bytes back rather than render; the sharp display is
+    // rendered again from the field they leave (a millisecond or so).
+    if (!target.restored.isEmpty() || target.keysChanged)
+        m_picture.refreshSharp(m_deformation);
     if (target.keysChanged)
         notify([](DocumentObserver& o) { o.keysChanged(); });
     if (target.slidersChanged)
@@ -280,7 +284,30 @@ Outcome Document::openPicture(const std::string& path)
 Outcome Document::loadPicture(const std::string& path, const WA& container)
 {
     setMode(DocumentMode::Idle);
-    return pictureLoaded(m_picture.loadFromContainer(path, container), path, RadiusFrom::SmallerSide);
+    Outcome outcome = pictureLoaded(m_picture.loadFromContainer(path, container), path, RadiusFrom::SmallerSide);
+    if (outcome)
+        loadSharpDisplay(&container);
+    return outcome;
+}
+
+void Document::setDisplayFactor(int32_t factor)
+{
+    m_picture.setDisplayFactor(factor);
+    loadSharpDisplay(nullptr);
+}
+
+void Document::loadSharpDisplay(const WA* ownSize)
+{
+    if (m_picture.displayFactor() == 1 || !m_picture.hasPicture())
+        return;
+    if (ownSize) {
+        m_picture.loadSharp(ownSize);
+        return;
+    }
+    // The picture file, read again; without it the working picture enlarged.
+    WAPtr container;
+    const bool read = ImExp_ReadFile(m_picture.picturePath(), container) == ImExpStatus::Ok && container;
+    m_picture.loadSharp(read ? container.get() : nullptr);
 }
 
 Outcome Document::adoptScan(const std::string& path, std::span<const uint8_t> packedDib)
@@ -291,8 +318,11 @@ Outcome Document::adoptScan(const std::string& path, std::span<const uint8_t> pa
         return Outcome::failure(DocumentProblem::CannotSave, path);
     if (writeFileAtomically(path, file) != 0)
         return Outcome::failure(DocumentProblem::CannotSave, path);
-    return pictureLoaded(m_picture.loadFromPackedDib(path, packedDib.data(), packedDib.size()), path,
-                         RadiusFrom::LargerSide);
+    Outcome outcome = pictureLoaded(m_picture.loadFromPackedDib(path, packedDib.data(), packedDib.size()), path,
+                                    RadiusFrom::LargerSide);
+    if (outcome)
+        loadSharpDisplay(nullptr);
+    return outcome;
 }
 
 Outcome Document::pictureLoaded(LoadResult result, const std::string& path, RadiusFrom radius)
@@ -395,6 +425,7 @@ Outcome Document::openProjectData(std::span<const uint8_t> data, const std::stri
     m_deformation = kSliderMax;
     m_projectPath = path;
     newHistory();
+    loadSharpDisplay(nullptr);
     return Outcome::success(warning);
 }
 

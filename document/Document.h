@@ -163,6 +163,10 @@ public:
     // Pictures and projects. A failure leaves the work as it was.
     Outcome openPicture(const std::string& path);
     Outcome loadPicture(const std::string& path, const WA& picture);
+    // The interface's whole-number scale: at 2 and above the canvas also keeps
+    // a sharp display of the picture at that scale (the working picture and
+    // everything saved stay as they are).
+    void setDisplayFactor(int32_t factor);
     // A scanned picture (a 24-bit packed bitmap): written as a BMP file at
     // `path`, then loaded from the bitmap. The tool's radius is taken from the
     // picture's larger side here.
@@ -253,6 +257,9 @@ private:
     void adoptLoadedPicture(RadiusFrom radius);
     Outcome pictureLoaded(LoadResult result, const std::string& path, RadiusFrom radius);
     Outcome readOwnSize(FullSizeRenderer& renderer) const;
+    // The canvas's sharp display for the picture now loaded (see
+    // WorkingPicture::loadSharp); reads the picture file when none is given.
+    void loadSharpDisplay(const WA* ownSize);
 
     WorkingPicture m_picture;
     StrokePatch m_patch;

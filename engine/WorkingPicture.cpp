@@ -146,6 +146,8 @@ void WorkingPicture::adopt(const std::string& path, const Rect& rect, std::vecto
     m_block = std::move(block);
     m_source = std::move(source);
     m_path = path;
+    std::lock_guard guard(m_lock);
+    m_sharp.clear(); // until the owner loads it for the new picture
 }
 
 void WorkingPicture::clear()
@@ -155,6 +157,44 @@ void WorkingPicture::clear()
     m_block.clear();
     m_source.clear();
     m_path.clear();
+    std::lock_guard guard(m_lock);
+    m_sharp.clear();
+}
+
+void WorkingPicture::setDisplayFactor(int32_t factor)
+{
+    m_displayFactor = std::clamp(factor, 1, SharpCanvas::kMaxFactor);
+    if (m_displayFactor == 1) {
+        std::lock_guard guard(m_lock);
+        m_sharp.clear();
+    }
+}
+
+void WorkingPicture::loadSharp(const WA* ownSize)
+{
+    {
+        std::lock_guard guard(m_lock);
+        m_sharp.clear();
+        if (m_displayFactor == 1 || !hasPicture())
+            return;
+        const bool loaded = ownSize && m_sharp.load(*ownSize, width(), height(), m_displayFactor);
+        if (!loaded && !m_sharp.loadEnlarged(sourceView(), m_displayFactor))
+            return;
+        if (fieldMatches())
+            m_sharp.renderAll(m_field, m_fieldCount, 64, RenderMode::Smooth);
+    }
+    notifyRendered({0, 0, width(), height()});
+}
+
+void WorkingPicture::refreshSharp(int32_t scale)
+{
+    {
+        std::lock_guard guard(m_lock);
+        if (!m_sharp.isLoaded() || !fieldMatches())
+            return;
+        m_sharp.renderAll(m_field, m_fieldCount, scale, RenderMode::Smooth);
+    }
+    notifyRendered({0, 0, width(), height()});
 }
 
 void WorkingPicture::setField(OffsetCell* cells, int32_t count)
@@ -200,6 +240,8 @@ void WorkingPicture::fullRender(int32_t scale, RenderMode mode)
         if (!fieldMatches())
             return;
         renderAll(buffers(), m_field, scale, mode);
+        if (m_sharp.isLoaded())
+            m_sharp.renderAll(m_field, m_fieldCount, scale, mode);
     }
     notifyRendered({0, 0, width(), height()});
 }
@@ -212,6 +254,8 @@ void WorkingPicture::squareRender(int32_t X, int32_t Y, int32_t radius)
     const int32_t x = int32_t(clampTo(int64_t(X) - m_rect.left, -limit, limit));
     const int32_t y = int32_t(clampTo(int64_t(Y) - m_rect.top, -limit, limit));
     renderSquare(buffers(), m_field, x, y, radius);
+    if (m_sharp.isLoaded())
+        m_sharp.renderSquare(m_field, m_fieldCount, x, y, radius);
     // The square renderSquare covers, within the picture.
     const int64_t r = radius;
     const Rect area{int32_t(clampTo(x - r, 0, width())), int32_t(clampTo(y - r - 1, 0, height())),

@@ -8,6 +8,7 @@
 #include "engine/CMMask.h"
 #include "engine/OffsetCell.h"
 #include "engine/Render.h"
+#include "engine/SharpCanvas.h"
 #include "container/Dib.h"
 
 #include <cstdint>
@@ -90,6 +91,22 @@ public:
     // thread only, never during playback, so it takes no lock.
     void squareRender(int32_t X, int32_t Y, int32_t radius);
 
+    // The canvas shown sharp at the interface's whole-number scale (factor 2
+    // and above; at 1 the displayed picture is what the canvas shows). Every
+    // render renders it too; the working picture and all saved from it stay
+    // as they are.
+    void setDisplayFactor(int32_t factor);
+    int32_t displayFactor() const { return m_displayFactor; }
+    // Makes the sharp display from the picture at its own size, or from the
+    // working picture enlarged when there is none, and renders it through the
+    // field as it is now (Deformation at full scale). Nothing at factor 1.
+    void loadSharp(const WA* ownSize);
+    // Read it under lock(); not loaded at factor 1 or without a picture.
+    const SharpCanvas& sharp() const { return m_sharp; }
+    // After displayed pixels were put back (undo): the sharp display rendered
+    // again from the field at that Deformation scale.
+    void refreshSharp(int32_t scale);
+
     // Draws the displayed picture, stretched, into a 32-bit thumbnail of the
     // given size (rows top first, blue, green, red, unused byte). Without a
     // picture the thumbnail is made but left black.
@@ -126,6 +143,9 @@ private:
 
     OffsetCell* m_field = nullptr;
     int32_t m_fieldCount = 0;
+
+    int32_t m_displayFactor = 1;
+    SharpCanvas m_sharp;
 
     RenderListener m_listener;
     bool m_notify = true;

@@ -42,14 +42,16 @@ QImage uprightImage(const Bitmap24View& view)
 }
 
 void drawBottomUp(QPainter& painter, QPoint at, const uint8_t* bits, int32_t width, int32_t height,
-                  int32_t stride)
+                  int32_t stride, int32_t pixelRatio)
 {
-    if (!bits || width <= 0 || height <= 0)
+    if (!bits || width <= 0 || height <= 0 || pixelRatio < 1)
         return;
+    QImage rows = storedRows(bits, width, height, stride);
+    rows.setDevicePixelRatio(pixelRatio);
     painter.save();
-    painter.translate(at.x(), at.y() + height);
+    painter.translate(at.x(), at.y() + qreal(height) / pixelRatio);
     painter.scale(1, -1);
-    painter.drawImage(0, 0, storedRows(bits, width, height, stride));
+    painter.drawImage(QPointF(0, 0), rows);
     painter.restore();
 }
 

@@ -31,8 +31,10 @@ QImage uprightImage(const uint8_t* bits, int32_t width, int32_t height, int32_t 
 QImage uprightImage(const Bitmap24View& view);
 
 // Draws such a picture upright with its top-left corner at `at`, without a
-// copy: the painter turns the rows over as it draws them.
+// copy: the painter turns the rows over as it draws them. With a pixel ratio
+// r the picture's r x r pixels make one point (a canvas drawn sharp at the
+// interface's scale).
 void drawBottomUp(QPainter& painter, QPoint at, const uint8_t* bits, int32_t width, int32_t height,
-                  int32_t stride);
+                  int32_t stride, int32_t pixelRatio = 1);
 
 } // namespace knetix

@@ -46,7 +46,8 @@ CMWorking::~CMWorking()
 
 void CMWorking::pictureChanged(const Rect& area)
 {
-    update(toQRect(area));
+    // A point wider: the sharp display's pixels there read the cells beside.
+    update(toQRect(area).adjusted(-1, -1, 1, 1));
 }
 
 void CMWorking::modeChanged(DocumentMode from, DocumentMode)
@@ -232,7 +233,12 @@ void CMWorking::paintEvent(QPaintEvent* event)
     }
     const int W = picture.width(), H = picture.height();
     painter.setClipRect(pictureRect.adjusted(1, 1, -1, -1));
-    drawBottomUp(painter, pictureRect.topLeft(), picture.displayedBits(), W, H, picture.stride());
+    if (const SharpCanvas& sharp = picture.sharp(); sharp.isLoaded() && sharp.fieldWidth() == W &&
+                                                    sharp.fieldHeight() == H)
+        drawBottomUp(painter, pictureRect.topLeft(), sharp.bits(), sharp.width(), sharp.height(), sharp.stride(),
+                     sharp.factor());
+    else
+        drawBottomUp(painter, pictureRect.topLeft(), picture.displayedBits(), W, H, picture.stride());
     if (m_document.playing()) {
         ++m_playbackPaints;
         return; // plain mode: the picture only

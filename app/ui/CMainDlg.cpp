@@ -193,6 +193,8 @@ bool CMainDlg::initDialog()
     if (!CSkinDlg::initDialog())
         return false;
     setAcceptDrops(true); // pictures and projects from the desktop
+    // The canvas sharp at the interface's scale (Qt's device pixel ratio).
+    m_document->setDisplayFactor(int32_t(std::lround(devicePixelRatioF())));
     m_canvas = new CMWorking(*m_document, this);
     m_canvas->setFocusPolicy(Qt::StrongFocus);
     m_canvas->setGeometry(canvasRect());

@@ -181,6 +181,39 @@ TEST_F(HistoryTest, AnUnbakedDeformationIsPutBackBeforeUndoing)
     EXPECT_TRUE(projectBytes(doc) == fresh);
 }
 
+// At an interface scale of 2 the canvas keeps a sharp display; whatever
+// changes the shown picture (strokes, slider, Key commands, undo and redo,
+// which put bytes back instead of rendering) must change it alike.
+TEST_F(HistoryTest, TheSharpDisplayFollowsEveryStepUndoAndRedo)
+{
+    const auto picture = gridPicture(200, 130);
+    doc.setDisplayFactor(2);
+    ASSERT_TRUE(doc.loadPicture("/pictures/grid.bmp", *picture));
+    SharpCanvas reference;
+    ASSERT_TRUE(reference.load(*picture, doc.picture().width(), doc.picture().height(), 2));
+    auto sameAsAFreshRender = [&] {
+        const WorkingPicture& shown = doc.picture();
+        reference.renderAll(shown.field(), shown.fieldCount(), doc.deformation(), RenderMode::Smooth);
+        const SharpCanvas& sharp = shown.sharp();
+        const size_t bytes = size_t(reference.stride()) * size_t(reference.height());
+        return sharp.isLoaded() && sharp.width() == reference.width() &&
+               std::equal(sharp.bits(), sharp.bits() + bytes, reference.bits());
+    };
+    EXPECT_TRUE(sameAsAFreshRender());
+    Scripter script{doc, std::mt19937(11)};
+    for (int i = 0; i < 14; ++i) {
+        script.step();
+        EXPECT_TRUE(sameAsAFreshRender()) << "step " << i;
+    }
+    for (int i = 0; doc.undo(); ++i)
+        EXPECT_TRUE(sameAsAFreshRender()) << "undo " << i;
+    for (int i = 0; doc.redo(); ++i)
+        EXPECT_TRUE(sameAsAFreshRender()) << "redo " << i;
+    // Back to factor 1: nothing sharp is kept.
+    doc.setDisplayFactor(1);
+    EXPECT_FALSE(doc.picture().sharp().isLoaded());
+}
+
 TEST_F(HistoryTest, OpeningStartsANewHistoryAndSavingMovesTheMark)
 {
     doc.selectTool(ToolKind::Move);
