@@ -459,6 +459,19 @@ Outcome Document::readOwnSize(FullSizeRenderer& renderer) const
     return Outcome::success();
 }
 
+Outcome Document::renderOwnSize(FullSizeRenderer& renderer)
+{
+    if (!m_picture.hasPicture())
+        return Outcome::failure(DocumentProblem::NoPicture);
+    stopPlayback();
+    if (Outcome read = readOwnSize(renderer); !read)
+        return read;
+    // The field at full strength: the Deformation position is not consulted.
+    if (m_picture.field() && m_picture.fieldCount() == m_keys.cellCount())
+        renderer.render(m_picture.field(), m_picture.width(), m_picture.height());
+    return Outcome::success();
+}
+
 Outcome Document::savePicture(const std::string& path, OutputSize size)
 {
     if (!m_picture.hasPicture())
@@ -467,11 +480,8 @@ Outcome Document::savePicture(const std::string& path, OutputSize size)
     Bitmap24View view;
     FullSizeRenderer renderer;
     if (size == OutputSize::Own) {
-        if (Outcome read = readOwnSize(renderer); !read)
-            return read;
-        // The field at full strength: the Deformation position is not consulted.
-        if (m_picture.field() && m_picture.fieldCount() == m_keys.cellCount())
-            renderer.render(m_picture.field(), m_picture.width(), m_picture.height());
+        if (Outcome rendered = renderOwnSize(renderer); !rendered)
+            return rendered;
         view = renderer.outputView();
     } else {
         view = m_picture.displayedView();

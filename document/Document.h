@@ -178,6 +178,9 @@ public:
     Outcome saveProject(const std::string& path);
     // The displayed picture, or the picture file read again at its own size
     // with the current field applied.
+    // The picture at its own size through the active key's field at full
+    // strength, as own-size saves and prints have it; read from its file.
+    Outcome renderOwnSize(FullSizeRenderer& renderer);
     Outcome savePicture(const std::string& path, OutputSize size = OutputSize::Screen);
     // One pass of the animation, from the first key through every key back to
     // it, at the given Speed (0..64), 15 frames per second.

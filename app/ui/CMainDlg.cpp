@@ -1,4 +1,5 @@
 #include "app/ui/CMainDlg.h"
+#include "engine/FullSizeRenderer.h"
 #include "app/ui/CHelpWindow.h"
 #include "files/scan/SaneScanner.h"
 #include "files/movie/MovieWriter.h"
@@ -819,7 +820,19 @@ void CMainDlg::print()
     if (!m_printDialogRunner(*m_printer, this))
         return;
     WaitCursor wait;
-    const QImage picture = displayedPicture();
+    // With "Bildschirmgröße" off the picture is printed from its own pixels,
+    // as sharp as it is; on, as the canvas shows it.
+    QImage picture;
+    if (m_values.screenSize()) {
+        picture = displayedPicture();
+    } else {
+        FullSizeRenderer renderer;
+        if (const Outcome rendered = m_document->renderOwnSize(renderer); !rendered) {
+            report(rendered);
+            return;
+        }
+        picture = uprightImage(renderer.outputView());
+    }
     // The picture's shape decides, whatever the dialog said.
     m_printer->setPageOrientation(printLandscape(picture.size()) ? QPageLayout::Landscape : QPageLayout::Portrait);
     m_printer->setDocName(stringText(IDS_TITLE));

@@ -43,6 +43,7 @@
 
 #include <deque>
 #include <future>
+#include <sstream>
 #include <filesystem>
 
 namespace knetix {
@@ -902,6 +903,22 @@ private slots:
             QVERIFY(std::abs(ink.width() - expected.width() * k) <= 2);
             QVERIFY(std::abs(ink.height() - expected.height() * k) <= 2);
         }
+        QVERIFY(m_messages.isEmpty());
+
+        // "Bildschirmgröße" off: the page gets the picture's own pixels (the
+        // last one, 200 x 300), not the canvas's 236 x 354.
+        m_values.screen = 0;
+        const std::string pdf = *m_folder / "druck.pdf";
+        std::filesystem::remove(pdf);
+        click(IDC_PRINT);
+        std::istringstream images(test::capture("pdfimages -list '" + pdf + "'"));
+        std::string line;
+        std::getline(images, line); // the heading and its rule
+        std::getline(images, line);
+        int page = 0, number = 0, width = 0, height = 0;
+        std::string type;
+        images >> page >> number >> type >> width >> height;
+        QCOMPARE(QSize(width, height), QSize(200, 300));
         QVERIFY(m_messages.isEmpty());
     }
 
