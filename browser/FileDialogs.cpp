@@ -135,8 +135,13 @@ CFileDlg::CFileDlg(const Look& look, const QString& defaultName, const QString& 
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Black on white as the skin's wells are drawn, whatever the program's
+    // palette says for other windows.
     QPalette listColours = m_list->palette();
     listColours.setColor(QPalette::Base, Qt::white);
+    listColours.setColor(QPalette::Text, Qt::black);
+    listColours.setColor(QPalette::Window, Qt::white);
+    listColours.setColor(QPalette::WindowText, Qt::black);
     m_list->setPalette(listColours);
     m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
@@ -152,6 +157,7 @@ CFileDlg::CFileDlg(const Look& look, const QString& defaultName, const QString& 
     m_nameEdit->setGeometry(skin::kDialogNameEdit.x, skin::kDialogNameEdit.y, skin::kDialogNameEdit.width,
                             skin::kDialogNameEdit.height);
     m_nameEdit->setFrame(false);
+    m_nameEdit->setPalette(listColours);
     m_nameEdit->setText(defaultName);
     m_nameEdit->installEventFilter(this);
     m_defaultName = defaultName;

@@ -3,6 +3,8 @@
 
 #include "BrowserTest.h"
 
+#include "skin/Look.h"
+
 #include "browser/CBrowsePalette.h"
 #include "browser/model/ThumbnailDatabase.h"
 
@@ -22,6 +24,8 @@ class ScreenshotTest : public QObject {
 private slots:
     void everyDialog()
     {
+        // In the program's own look (dark palette), as users see them.
+        applyProgramLook(*qApp);
         PrivatePlace place;
         TestTree tree;
         tree.dir("Urlaub");
@@ -45,9 +49,20 @@ private slots:
             const QImage shot = dlg->grab().toImage();
             QCOMPARE(shot.size(), QSize(390, 325));
             QVERIFY(shot.save(QStringLiteral(KNETIX_SCREENSHOT_DIR "/%1.png").arg(name)));
-            // The list is white, the combos silver.
+            // The list is white, the combos silver, and the names in the list
+            // are written dark on it.
             QCOMPARE(shot.pixelColor(60, 200), QColor(Qt::white));
             QCOMPARE(shot.pixelColor(140, 24), QColor(192, 192, 192));
+            QListWidget* list = dlg->list();
+            QVERIFY(list->count() >= 2);
+            const QRect second = list->visualItemRect(list->item(1)) // not selected
+                                     .adjusted(20, 2, -2, -2)          // the name, not the icon
+                                     .translated(list->viewport()->mapTo(dlg.get(), QPoint(0, 0)));
+            int darkest = 255;
+            for (int y = second.top(); y <= second.bottom(); ++y)
+                for (int x = second.left(); x <= second.right(); ++x)
+                    darkest = std::min(darkest, qGray(shot.pixel(x, y)));
+            QVERIFY2(darkest < 80, qPrintable(name));
         }
 
         auto* open = static_cast<CPictureOpenDlg*>(dialogs[0].second.get());
