@@ -157,7 +157,10 @@ CFileDlg::CFileDlg(const Look& look, const QString& defaultName, const QString& 
     m_nameEdit->setGeometry(skin::kDialogNameEdit.x, skin::kDialogNameEdit.y, skin::kDialogNameEdit.width,
                             skin::kDialogNameEdit.height);
     m_nameEdit->setFrame(false);
-    m_nameEdit->setPalette(listColours);
+    // A style sheet, not a palette: the program's style sheet would win over that.
+    m_nameEdit->setStyleSheet(QStringLiteral("QLineEdit { background: white; color: black; "
+                                             "selection-background-color: rgb(255,176,52); "
+                                             "selection-color: black; }"));
     m_nameEdit->setText(defaultName);
     m_nameEdit->installEventFilter(this);
     m_defaultName = defaultName;

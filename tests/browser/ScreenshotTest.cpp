@@ -63,6 +63,9 @@ private slots:
                 for (int x = second.left(); x <= second.right(); ++x)
                     darkest = std::min(darkest, qGray(shot.pixel(x, y)));
             QVERIFY2(darkest < 80, qPrintable(name));
+            // The name box is white as its well, its text dark.
+            const QRect box = dlg->nameEdit()->geometry();
+            QCOMPARE(shot.pixelColor(box.right() - 3, box.center().y()), QColor(Qt::white));
         }
 
         auto* open = static_cast<CPictureOpenDlg*>(dialogs[0].second.get());
