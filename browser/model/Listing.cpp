@@ -24,6 +24,8 @@ std::string canonicalExtension(std::string ext)
         return ".JPG";
     if (ext == ".TIFF")
         return ".TIF";
+    if (ext == ".HEIF")
+        return ".HEIC";
     return ext;
 }
 

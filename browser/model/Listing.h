@@ -25,7 +25,8 @@ std::vector<FileType> parseFilter(std::string_view filter);
 // True if the file name is listed for the pattern: it must have a dot; its
 // extension (from the last dot, upper case) must first occur in the upper-case
 // pattern followed by ";" or the end; a pattern holding ".*" takes any name
-// with an extension. ".jpeg" and ".jpe" count as ".JPG", ".tiff" as ".TIF".
+// with an extension. ".jpeg" and ".jpe" count as ".JPG", ".tiff" as ".TIF",
+// ".heif" as ".HEIC".
 bool matchesPattern(std::string_view fileName, std::string_view pattern);
 
 // The name a save dialog stands for: the pattern's extension ("*.KNX") is

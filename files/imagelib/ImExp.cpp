@@ -50,7 +50,7 @@ void applyLimits()
     MagickLib::SetMagickResourceLimit(MagickLib::MemoryResource, std::min(wanted, machineShare));
 }
 
-enum class Format { Jpeg, Pcx, Tiff, Gif, Tga, Bmp, Pcd };
+enum class Format { Jpeg, Pcx, Tiff, Gif, Tga, Bmp, Pcd, Png, WebP, Jxl, Avif, Heic };
 
 const char* coderName(Format f)
 {
@@ -62,6 +62,11 @@ const char* coderName(Format f)
     case Format::Tga: return "TGA";
     case Format::Bmp: return "BMP";
     case Format::Pcd: return "PCD";
+    case Format::Png: return "PNG";
+    case Format::WebP: return "WEBP";
+    case Format::Jxl: return "JXL";
+    case Format::Avif: return "AVIF";
+    case Format::Heic: return "HEIC";
     }
     return "";
 }
@@ -75,8 +80,9 @@ std::string lowerExtension(const fs::path& file)
 
 bool hasReadableExtension(const std::string& ext)
 {
-    static const std::array<const char*, 9> known = {".jpg", ".jpeg", ".pcx", ".tif", ".tiff",
-                                                     ".gif", ".tga", ".bmp", ".pcd"};
+    static const std::array<const char*, 16> known = {".jpg",  ".jpeg", ".jpe", ".pcx",  ".tif", ".tiff",
+                                                      ".gif",  ".tga",  ".bmp", ".pcd",  ".png", ".webp",
+                                                      ".jxl",  ".avif", ".heic", ".heif"};
     return std::find(known.begin(), known.end(), ext) != known.end();
 }
 
@@ -102,6 +108,30 @@ std::optional<Format> recognise(const std::vector<uint8_t>& head, const std::str
         return Format::Pcx;
     if (starts({'P', 'C', 'D', '_', 'I', 'P', 'I'}, 2048))
         return Format::Pcd;
+    if (starts({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}))
+        return Format::Png;
+    if (starts({'R', 'I', 'F', 'F'}) && starts({'W', 'E', 'B', 'P'}, 8))
+        return Format::WebP;
+    if (starts({0xFF, 0x0A}) || starts({0, 0, 0, 0x0C, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87, 0x0A}))
+        return Format::Jxl;
+    // HEIF files (AVIF, HEIC) start with an ISO box "ftyp" naming their brands.
+    if (starts({'f', 't', 'y', 'p'}, 4) && head.size() >= 16) {
+        const uint32_t boxSize = uint32_t(head[0]) << 24 | uint32_t(head[1]) << 16 | uint32_t(head[2]) << 8 | head[3];
+        const size_t end = std::min<size_t>(head.size(), std::max<uint32_t>(boxSize, 16));
+        bool avif = false, heif = false;
+        for (size_t at = 8; at + 4 <= end; at += 4) { // the major brand, then the compatible ones
+            const std::string brand(head.begin() + long(at), head.begin() + long(at) + 4);
+            if (at == 12)
+                continue; // the minor version
+            avif = avif || brand == "avif" || brand == "avis";
+            heif = heif || brand == "heic" || brand == "heix" || brand == "hevc" || brand == "hevx" ||
+                   brand == "heim" || brand == "heis" || brand == "mif1" || brand == "msf1";
+        }
+        if (avif)
+            return Format::Avif;
+        if (heif)
+            return Format::Heic;
+    }
     if (ext == ".tga" && head.size() >= 18) {
         const uint8_t mapType = head[1], type = head[2], bits = head[16];
         const bool typeOk = type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
@@ -386,10 +416,7 @@ bool ImExp_HasPictureExtension(const fs::path& file)
 {
     std::string ext = file.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    for (const char* known : {".jpg", ".jpeg", ".jpe", ".pcx", ".tif", ".tiff", ".gif", ".tga", ".bmp", ".pcd"})
-        if (ext == known)
-            return true;
-    return false;
+    return hasReadableExtension(ext);
 }
 
 std::optional<ImageFileInfo> ImExp_ShowFileInfo(const fs::path& file)

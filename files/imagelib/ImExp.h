@@ -1,7 +1,7 @@
 #pragma once
 // The image library interface: picture files in and out through GraphicsMagick.
-// Reads JPEG, PCX, TIFF, GIF, TARGA, BMP and Photo CD; writes JPEG, PCX, TIFF,
-// TARGA and BMP. Everything arrives as 24-bit rows; a damaged, truncated or
+// Reads JPEG, PCX, TIFF, GIF, TARGA, BMP and Photo CD, and PNG, WebP, JPEG XL,
+// AVIF and HEIC; writes JPEG, PCX, TIFF, TARGA, BMP, PNG and WebP. Everything arrives as 24-bit rows; a damaged, truncated or
 // oversized file gives a failure, never a crash or a hang.
 
 #include "container/Dib.h"
@@ -41,7 +41,8 @@ void ImExp_SetMaxPixels(int64_t pixels);
 ImExpStatus ImExp_ReadFile(const std::filesystem::path& file, WAPtr& picture);
 
 // Writes a 24-bit bottom-up picture; the format follows the file name's
-// extension (.JPG, .PCX, .TIF/.TIFF, .TGA, .BMP, case-insensitive). The library
+// extension (.JPG, .PCX, .TIF/.TIFF, .TGA, .BMP, .PNG (lossless), .WEBP
+// (quality 90), case-insensitive). The library
 // is told (pixels per metre * 254 + 5000) / 10000 dots per inch. The file is
 // written under a temporary name in the same folder and renamed over the target
 // only when complete, so a failed write never destroys an existing file.
@@ -54,7 +55,8 @@ std::string ImExp_LibraryName();
 bool FindReader(const std::filesystem::path& file);
 
 // True if the name ends in the extension of a format the library reads
-// (.jpg, .jpeg, .jpe, .pcx, .tif, .tiff, .gif, .tga, .bmp, .pcd; any case):
+// (.jpg, .jpeg, .jpe, .pcx, .tif, .tiff, .gif, .tga, .bmp, .pcd, .png, .webp,
+// .jxl, .avif, .heic, .heif; any case):
 // such a file is meant to be a picture, whether or not it can be read.
 bool ImExp_HasPictureExtension(const std::filesystem::path& file);
 

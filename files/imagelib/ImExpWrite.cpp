@@ -39,6 +39,10 @@ std::optional<Writer> writerFor(const fs::path& file)
         return Writer{"TGA", MagickLib::NoCompression};
     if (ext == ".bmp")
         return Writer{"BMP3", MagickLib::NoCompression};
+    if (ext == ".png")
+        return Writer{"PNG", MagickLib::UndefinedCompression};
+    if (ext == ".webp")
+        return Writer{"WEBP", MagickLib::UndefinedCompression};
     return std::nullopt;
 }
 
@@ -95,7 +99,8 @@ ImExpStatus ImExp_WriteFile(const fs::path& file, const Bitmap24View& source)
         image.magick(writer->coder);
         if (writer->compression != MagickLib::UndefinedCompression)
             image.compressType(writer->compression);
-        if (std::string(writer->coder) == "JPEG")
+        // JPEG and WebP at quality 90; PNG is lossless whatever the number says.
+        if (std::string(writer->coder) == "JPEG" || std::string(writer->coder) == "WEBP")
             image.quality(90);
         Magick::Blob blob;
         try {

@@ -202,5 +202,30 @@ TEST_F(ExportTest, BatchSavesPicturesAndMovies)
     EXPECT_EQ(batchMessage(*badFailure), "Die Zahl 65 liegt nicht zwischen 0 und 64.");
 }
 
+TEST_F(ExportTest, BatchOpensTodaysPicturesAndSavesPngAndWebP)
+{
+    const std::string alpha = folder / "alpha.png", deep = folder / "deep.png";
+    ASSERT_EQ(std::system(("gm convert -size 150x100 xc:none -fill red -draw 'circle 75,50 75,20' '" + alpha + "'")
+                              .c_str()),
+              0);
+    ASSERT_EQ(std::system(("gm convert -size 90x160 gradient:red-blue -depth 16 '" + deep + "'").c_str()), 0);
+    const std::string script = "canvas 120 120\nopen " + alpha + "\ntool zoomin medium\npress 60 40\ntick 3\nrelease\n"
+                               "save-picture " + (folder / "own.png") + " own\n"
+                               "save-picture " + (folder / "own.webp") + " own\n"
+                               "save-picture " + (folder / "screen.PNG") + "\n"
+                               "open " + deep + "\nsave-picture " + (folder / "deep-own.webp") + " own\n";
+    BatchRunner runner;
+    std::istringstream in(script);
+    const auto failure = runner.run(in);
+    ASSERT_FALSE(failure) << failure->line << ": " << batchMessage(*failure);
+    EXPECT_EQ(capture("gm identify -format '%m %w x %h' '" + (folder / "own.png") + "'"), "PNG 150 x 100\n");
+    EXPECT_EQ(capture("gm identify -format '%m %w x %h' '" + (folder / "own.webp") + "'"), "WEBP 150 x 100\n");
+    EXPECT_EQ(capture("gm identify -format '%m %w x %h' '" + (folder / "screen.PNG") + "'"), "PNG 120 x 80\n");
+    EXPECT_EQ(capture("gm identify -format '%m %w x %h' '" + (folder / "deep-own.webp") + "'"), "WEBP 90 x 160\n");
+    // The transparent corner arrives white, as the picture would look on paper.
+    EXPECT_EQ(capture("gm convert '" + (folder / "own.png") + "' -crop 1x1+0+0 -depth 8 txt:- | grep -o '#[0-9A-F]*'"),
+              "#FFFFFF\n");
+}
+
 } // namespace
 } // namespace knetix

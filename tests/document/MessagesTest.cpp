@@ -87,12 +87,16 @@ TEST(MessagesTest, GermanWordingIsExact)
     const std::vector<Message> messages = {
         // The string table.
         {"27", table(IDS_FILTER_OPEN_PICTURE),
-         "Alle Bilder|*.JPG;*.PCX;*.TIF;*.GIF;*.TGA;*.BMP;*.PCD|JPEG-Dateien (*.JPG)|*.JPG|"
+         "Alle Bilder|*.JPG;*.PCX;*.TIF;*.GIF;*.TGA;*.BMP;*.PCD;*.PNG;*.WEBP;*.JXL;*.AVIF;*.HEIC|"
+         "JPEG-Dateien (*.JPG)|*.JPG|"
          "PCX Dateien (*.PCX)|*.PCX|TIFF Dateien (*.TIF)|*.TIF|GIF-Dateien (*.GIF)|*.GIF|TARGA Dateien (*.TGA)|*.TGA|"
-         "Bitmap Dateien (*.BMP)|*.BMP|Kodak Photo CD Dateien (*.PCD)|*.PCD|Alle Dateien (*.*)|*.*|"},
+         "Bitmap Dateien (*.BMP)|*.BMP|Kodak Photo CD Dateien (*.PCD)|*.PCD|PNG-Dateien (*.PNG)|*.PNG|"
+         "WebP-Dateien (*.WEBP)|*.WEBP|JPEG-XL-Dateien (*.JXL)|*.JXL|AVIF-Dateien (*.AVIF)|*.AVIF|"
+         "HEIC-Dateien (*.HEIC)|*.HEIC|Alle Dateien (*.*)|*.*|"},
         {"28", table(IDS_FILTER_SAVE_PICTURE),
          "JPEG-Dateien (*.JPG)|*.JPG|PCX Dateien (*.PCX)|*.PCX|TIFF Dateien (*.TIF)|*.TIF|"
-         "TARGA Dateien (*.TGA)|*.TGA|Bitmap-Dateien (*.BMP)|*.BMP|"},
+         "TARGA Dateien (*.TGA)|*.TGA|Bitmap-Dateien (*.BMP)|*.BMP|PNG-Dateien (*.PNG)|*.PNG|"
+         "WebP-Dateien (*.WEBP)|*.WEBP|"},
         {"29", table(IDS_FILTER_SCAN_PICTURE), "Bitmap Dateien (*.BMP)|*.BMP|"},
         {"30", table(IDS_DEFAULT_FILE_NAME), "unbenannt"},
         {"103", table(IDS_NEED_MORE_COLOURS), "Sie müssen mindestens 65.536 Farben einstellen!"},

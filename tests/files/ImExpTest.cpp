@@ -187,6 +187,80 @@ TEST_F(ImExpTest, OtherKindsOfPictureArriveAs24BitRows)
     EXPECT_EQ(rgbAt(*alpha, 1, 0), (Rgb{255, 0, 0}));
 }
 
+// The formats people share today: PNG in its kinds, WebP and JPEG XL from the
+// image library's own writer, AVIF and HEIC made by another program (the
+// library reads them only). Found by content, whatever the name says.
+TEST_F(ImExpTest, TodaysFormatsAreReadByContent)
+{
+    const Pattern few(6, 4, Pattern::FewColours);
+    ASSERT_EQ(ImExp_WriteFile(dir / "src.bmp", few.view()), ImExpStatus::Ok);
+    const std::string src = quoted("src.bmp");
+    const Rgb none{-1, -1, -1};
+    struct Case { const char* name; std::string args; Rgb topLeft; };
+    const Case cases[] = {
+        {"plain.png", src, none},
+        {"deep.png", src + " -depth 16", none},
+        {"palette.png", src + " -colors 8 -type Palette", none},
+        {"alpha.png", "-size 6x4 xc:none -fill red -draw 'point 1,0'", {255, 255, 255}}, // on white
+        {"lossless.webp", src + " -define webp:lossless=true", none},
+        {"photo.jxl", "-size 6x4 xc:red", {255, 0, 0}},
+        {"named-wrong.jpg", "-size 6x4 xc:blue png:", {0, 0, 255}}, // a PNG under a JPEG name
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string target = c.name;
+        std::string args = c.args;
+        if (args.ends_with("png:")) { // gm writes the format the prefix names
+            args.resize(args.size() - 4);
+            target = "png:" + (dir / c.name).string();
+            EXPECT_EQ(std::system(("gm convert " + args + " '" + target + "'").c_str()), 0);
+        } else {
+            drawnByGm(c.name, args);
+        }
+        WAPtr back;
+        ASSERT_EQ(ImExp_ReadFile(dir / c.name, back), ImExpStatus::Ok);
+        ASSERT_EQ(back->width(), 6);
+        ASSERT_EQ(back->height(), 4);
+        if (c.topLeft == none) {
+            EXPECT_EQ(meanAbsDiff(*back, few), 0.0);
+            continue;
+        }
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(rgbAt(*back, 0, 0)[i], c.topLeft[i], 12);
+    }
+    WAPtr alpha;
+    ASSERT_EQ(ImExp_ReadFile(dir / "alpha.png", alpha), ImExpStatus::Ok);
+    EXPECT_EQ(rgbAt(*alpha, 1, 0), (Rgb{255, 0, 0}));
+    // AVIF and HEIC come from ImageMagick's writer where it has one.
+    for (const char* name : {"photo.avif", "photo.heic"}) {
+        SCOPED_TRACE(name);
+        if (std::system(("convert -size 64x48 xc:green " + quoted(name) + " 2>/dev/null").c_str()) != 0 ||
+            !fs::exists(dir / name))
+            continue; // no writer for it here
+        WAPtr back;
+        ASSERT_EQ(ImExp_ReadFile(dir / name, back), ImExpStatus::Ok);
+        EXPECT_EQ(back->width(), 64);
+        EXPECT_NEAR(rgbAt(*back, 10, 10)[1], 128, 16);
+    }
+}
+
+TEST_F(ImExpTest, PngIsLosslessWithItsResolutionAndWebPClose)
+{
+    const Pattern p(65, 33, Pattern::Smooth);
+    WAPtr back;
+    ASSERT_EQ(ImExp_WriteFile(dir / "a.png", p.view(11811, 5905)), ImExpStatus::Ok);
+    ASSERT_EQ(ImExp_ReadFile(dir / "a.png", back), ImExpStatus::Ok);
+    EXPECT_EQ(meanAbsDiff(*back, p), 0.0);
+    EXPECT_EQ(back->horizontalDpi(), 300);
+    EXPECT_EQ(back->verticalDpi(), 150);
+    EXPECT_EQ(gmOutput("identify -format '%m %wx%h' " + quoted("a.png")), "PNG 65x33\n");
+    ASSERT_EQ(ImExp_WriteFile(dir / "b.WebP", p.view()), ImExpStatus::Ok);
+    ASSERT_EQ(ImExp_ReadFile(dir / "b.WebP", back), ImExpStatus::Ok);
+    EXPECT_LT(meanAbsDiff(*back, p), 3.0);
+    EXPECT_EQ(gmOutput("identify -format '%m %wx%h' " + quoted("b.WebP")), "WEBP 65x33\n");
+    EXPECT_EQ(entries(), 2u);
+}
+
 TEST_F(ImExpTest, PhotoCdGivesItsBaseImage)
 {
     WAPtr back;
@@ -266,7 +340,7 @@ TEST_F(ImExpTest, FailedWritesLeaveTheOldFileAlone)
     const Bytes old = readBytes(f);
 
     EXPECT_EQ(ImExp_WriteFile(dir / "no" / "such.bmp", p.view()), ImExpStatus::WriteFailed);
-    EXPECT_EQ(ImExp_WriteFile(dir / "keep.png", p.view()), ImExpStatus::Unsupported);
+    EXPECT_EQ(ImExp_WriteFile(dir / "keep.gif", p.view()), ImExpStatus::Unsupported); // read, never written
     EXPECT_EQ(ImExp_WriteFile(f, Bitmap24View{4, 4, 11, p.bits.data()}), ImExpStatus::InvalidArgument);
     EXPECT_EQ(ImExp_WriteFile(f, Bitmap24View{}), ImExpStatus::InvalidArgument);
     EXPECT_EQ(ImExp_WriteFile("", p.view()), ImExpStatus::InvalidArgument);
