@@ -195,11 +195,12 @@ struct MovieWriter::State {
     AVPacket* packet = nullptr;
     int64_t frames = 0;
     bool headerWritten = false;
-    // 4:2:0 takes its colour from pairs of columns and rows: a picture of odd
-    // width or height is converted one column or row larger, the last one
-    // repeated, so that the last colour sample is the picture's own (the
-    // conversion would otherwise pair the last column with what lies beyond
-    // the row). Empty when the sizes are even.
+    // 4:2:0 takes its colour from pairs of columns: a picture of odd width is
+    // converted one column wider, the last one repeated, so that the last
+    // colour sample is the picture's own (the conversion would otherwise pair
+    // the last column with what lies beyond the row). Rows need no such care,
+    // but MP4 stores an even height: there the last row is repeated too.
+    // Empty when the picture is converted as it is.
     std::vector<uint8_t> padded; // top-down rows of blue, green, red
     int32_t convertedWidth = 0;
     int32_t convertedHeight = 0;
@@ -392,17 +393,8 @@ MovieStatus MovieWriter::State::openAvi(const MovieSettings& settings)
         }
         if (format->oformat->flags & AVFMT_GLOBALHEADER)
             enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        if (avcodec_open2(enc, codec, nullptr) < 0 || avcodec_parameters_from_context(stream->codecpar, enc) < 0)
-            return MovieStatus::Unsupported;
-        frame = av_frame_alloc();
-        scaler = sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height, enc->pix_fmt,
-                                SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
-        if (!frame || !scaler)
-            return MovieStatus::Unsupported;
-        frame->format = enc->pix_fmt;
-        frame->width = width;
-        frame->height = height;
-        if (av_frame_get_buffer(frame, 0) < 0)
+        if (avcodec_open2(enc, codec, nullptr) < 0 || avcodec_parameters_from_context(stream->codecpar, enc) < 0 ||
+            !prepareConversion(SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT))
             return MovieStatus::Unsupported;
     }
     return startFile(nullptr);
@@ -415,9 +407,8 @@ bool MovieWriter::State::prepareConversion(int swsFlags)
     const AVPixFmtDescriptor* format = av_pix_fmt_desc_get(encoder->pix_fmt);
     if (!format)
         return false;
-    const bool halfWidth = format->log2_chroma_w > 0, halfHeight = format->log2_chroma_h > 0;
-    convertedWidth = halfWidth ? even(width) : width;
-    convertedHeight = halfHeight ? even(height) : height;
+    convertedWidth = format->log2_chroma_w > 0 ? even(width) : width;
+    convertedHeight = encoder->height;
     try {
         if (convertedWidth != width || convertedHeight != height)
             padded.resize(size_t(convertedWidth) * 3 * size_t(convertedHeight));
@@ -602,17 +593,9 @@ MovieStatus MovieWriter::writeFrame(const Bitmap24View& view)
 
     if (av_frame_make_writable(st.frame) < 0)
         return MovieStatus::FileError;
-    if (st.kind == MovieKind::Avi) {
-        // Read the bottom-up rows from the top with a negative stride.
-        const uint8_t* top = view.storedRow(view.height - 1);
-        const uint8_t* sources[1] = {top};
-        const int strides[1] = {-view.stride};
-        sws_scale(st.scaler, sources, strides, 0, view.height, st.frame->data, st.frame->linesize);
-    } else {
-        st.convert(view);
-    }
+    st.convert(view);
     // The encoder takes its own size from the converted frame: MP4 all of
-    // it, WebM the picture's size.
+    // it, the others the picture's size.
     st.frame->width = st.encoder->width;
     st.frame->height = st.encoder->height;
     st.frame->pts = st.frames;
