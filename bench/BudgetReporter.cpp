@@ -127,8 +127,12 @@ int runWithBudgets(int argc, char** argv)
                             r.msPerIteration, b.limit, met ? "met" : "MISSED", b.why.c_str());
             } else {
                 met = r.itemsPerSecond >= b.limit;
-                std::printf("  %-40s %9.1f M/s  budget >= %.1f M/s  %s  (%s)\n", r.name.c_str(),
-                            r.itemsPerSecond / 1e6, b.limit / 1e6, met ? "met" : "MISSED",
+                // In the budget's own order of magnitude: 4 frames a second
+                // would show as 0.0 M/s.
+                const double scale = b.limit >= 1e6 ? 1e6 : b.limit >= 1e3 ? 1e3 : 1.0;
+                const char* unit = b.limit >= 1e6 ? "M/s" : b.limit >= 1e3 ? "k/s" : "/s";
+                std::printf("  %-40s %9.2f %s  budget >= %.2f %s  %s  (%s)\n", r.name.c_str(),
+                            r.itemsPerSecond / scale, unit, b.limit / scale, unit, met ? "met" : "MISSED",
                             b.why.c_str());
             }
             missed += met ? 0 : 1;

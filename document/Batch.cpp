@@ -243,11 +243,21 @@ void BatchRunner::execute(const std::string& command, const std::string& argumen
         const std::string speedWord = takeLastNumber(rest);
         const int32_t speed = speedWord.empty() ? doc.speed() : number(speedWord, 0, Document::kSliderMax);
         std::string codec = takeLastWord(rest, {"raw", "mjpeg", "mpeg4", "ffv1", "h264"});
-        if (codec.empty())
-            codec = "raw";
-        if (!findMovieCodec(codec))
-            fail(BatchProblem::CodecUnavailable, codec);
-        check(doc.exportMovie(pathArgument(rest), MovieSettings{codec}, speed, size));
+        const std::string path = pathArgument(rest);
+        const MovieKind kind = movieKindOfPath(path);
+        if (!movieKindOffersCodecChoice(kind)) {
+            // MP4, WebM and GIF have their one compressor each.
+            if (!codec.empty())
+                fail(BatchProblem::CodecNotChoosable, codec);
+            if (!movieKindAvailable(kind))
+                fail(BatchProblem::CodecUnavailable, movieCompressorOf(kind, {}));
+        } else {
+            if (codec.empty())
+                codec = "raw";
+            if (!findMovieCodec(codec))
+                fail(BatchProblem::CodecUnavailable, codec);
+        }
+        check(doc.exportMovie(path, MovieSettings{codec.empty() ? "raw" : codec}, speed, size));
         break;
     }
     case Command::Tool: {

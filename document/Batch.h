@@ -26,6 +26,7 @@ enum class BatchProblem {
     NoKeyMenu,            // no Key menu opens on `key`
     KeyCommandNotOffered, // the menu of `key` does not offer `word`
     CodecUnavailable,     // the compressor `word` is not on this machine
+    CodecNotChoosable,    // a compressor `word` named for a movie other than AVI
     NoFileAccess,         // a file command in a run without files
     TooManyStrokeSteps,   // the run's cap on stroke work is used up
     ScriptUnreadable,     // reading the script itself failed

@@ -520,7 +520,9 @@ Outcome Document::exportMovie(const std::string& path, const MovieSettings& sett
     case MovieStatus::Ok:
         break;
     case MovieStatus::Unsupported:
-        return Outcome::failure({.problem = DocumentProblem::CodecCannotWrite, .path = path, .codec = settings.codec});
+        return Outcome::failure({.problem = DocumentProblem::CodecCannotWrite,
+                                 .path = path,
+                                 .codec = movieCompressorOf(movieKindOfPath(path), settings)});
     case MovieStatus::FileError:
         return Outcome::failure(DocumentProblem::CannotSave, path);
     }

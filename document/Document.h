@@ -183,7 +183,9 @@ public:
     Outcome renderOwnSize(FullSizeRenderer& renderer);
     Outcome savePicture(const std::string& path, OutputSize size = OutputSize::Screen);
     // One pass of the animation, from the first key through every key back to
-    // it, at the given Speed (0..64), 15 frames per second.
+    // it, at the given Speed (0..64), 15 frames per second; the path's
+    // extension chooses the kind of movie (movieKindOfPath), the settings'
+    // compressor counts for AVI only.
     // How many frames exportMovie writes at that Speed.
     int64_t movieFrames(int32_t speed) const;
     Outcome exportMovie(const std::string& path, const MovieSettings& settings, int32_t speed,

@@ -170,6 +170,8 @@ std::string batchMessage(const BatchFailure& failure)
         return "Das Menü von Schlüssel " + failure.key + " bietet " + quoted(failure.word) + " nicht an.";
     case BatchProblem::CodecUnavailable:
         return "Der Kompressor " + failure.word + " ist auf diesem Rechner nicht verfügbar.";
+    case BatchProblem::CodecNotChoosable:
+        return "Der Kompressor " + failure.word + " ist nur für AVI-Videos wählbar.";
     case BatchProblem::NoFileAccess:
         return "Dateien sind in diesem Lauf nicht zugänglich.";
     case BatchProblem::TooManyStrokeSteps:

@@ -114,6 +114,23 @@ int makeTemporaryBeside(const fs::path& target, std::string& temp)
     return 0;
 }
 
+int openScratchBeside(const fs::path& target)
+{
+    int fd = ::open(folderOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        return fd;
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        return -errno;
+    // No unnamed files here: a named temporary, unlinked at once (a crash in
+    // between leaves one that the next complete save of the target clears).
+    std::string temp;
+    fd = createTemporary(target, temp);
+    if (fd < 0)
+        return -errno;
+    ::unlink(temp.c_str());
+    return fd;
+}
+
 int commitTemporary(const std::string& temp, const fs::path& target)
 {
     const int fd = ::open(temp.c_str(), O_RDWR | O_CLOEXEC);

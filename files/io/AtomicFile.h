@@ -24,6 +24,12 @@ int writeFileAtomically(const std::filesystem::path& file, std::span<const uint8
 int makeTemporaryBeside(const std::filesystem::path& target, std::string& temp);
 int commitTemporary(const std::string& temp, const std::filesystem::path& target);
 
+// A scratch file without a name in the target's folder, for data too large
+// for memory that only this process reads back: it is gone when closed, and
+// (where the file system allows unnamed files) after a crash too. Returns the
+// descriptor, or -errno.
+int openScratchBeside(const std::filesystem::path& target);
+
 // 0 on success, otherwise an errno (EFBIG when the file exceeds maxBytes).
 int readWholeFile(const std::filesystem::path& file, std::vector<uint8_t>& data,
                   uint64_t maxBytes = uint64_t(1) << 32);

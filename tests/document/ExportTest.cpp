@@ -136,6 +136,44 @@ TEST_F(ExportTest, CancellingOrFailingLeavesNoMovieAndKeepsAnOldOne)
     EXPECT_EQ(empty.exportMovie(movie, {}, 64, OutputSize::Screen).status.problem, DocumentProblem::NoPicture);
 }
 
+// The same animation as AVI, MP4, WebM and GIF, chosen by the extension in
+// any case: every kind has the AVI's frames at either size, and a cancelled
+// export of any kind leaves only the older file.
+TEST_F(ExportTest, EveryKindOfMovieHasTheFramesOfTheAvi)
+{
+    const auto probe = [](const std::string& movie) {
+        return capture("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                       "stream=codec_name,width,height,nb_read_frames -of csv=p=0 '" + movie + "'");
+    };
+    for (OutputSize size : {OutputSize::Screen, OutputSize::Own}) {
+        const bool own = size == OutputSize::Own;
+        SCOPED_TRACE(own ? "own" : "screen");
+        const std::string avi = folder / (own ? "own.avi" : "screen.avi");
+        ASSERT_TRUE(doc.exportMovie(avi, MovieSettings{"raw"}, 32, size));
+        const std::string frames = own ? "150,100,17\n" : "120,80,17\n";
+        ASSERT_EQ(probe(avi), "rawvideo," + frames);
+        for (const auto& [extension, codec] : {std::pair{".MP4", "h264"}, std::pair{".webm", "vp9"},
+                                               std::pair{".Gif", "gif"}}) {
+            const std::string movie = folder / ((own ? "own" : "screen") + std::string(extension));
+            ASSERT_TRUE(doc.exportMovie(movie, MovieSettings{"mjpeg"}, 32, size)) << extension;
+            EXPECT_EQ(probe(movie), codec + std::string(",") + frames) << extension;
+        }
+    }
+
+    for (const char* name : {"old.mp4", "old.webm", "old.gif"}) {
+        const std::string movie = folder / name;
+        test::writeBytes(movie, {'o', 'l', 'd'});
+        const auto before = std::distance(std::filesystem::directory_iterator(folder.path()), {});
+        int frames = 0;
+        MovieExportCallbacks callbacks;
+        callbacks.cancelled = [&] { return ++frames == 3; };
+        const Outcome cancelled = doc.exportMovie(movie, {}, 64, OutputSize::Own, callbacks);
+        EXPECT_EQ(cancelled.status.problem, DocumentProblem::Cancelled) << name;
+        EXPECT_EQ(test::readBytes(movie), (std::vector<uint8_t>{'o', 'l', 'd'})) << name;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), before) << name;
+    }
+}
+
 TEST_F(ExportTest, PicturesAtScreenAndOwnSize)
 {
     Document identity{120, 120};
@@ -171,7 +209,9 @@ TEST_F(ExportTest, BatchSavesPicturesAndMovies)
                          "save-picture " + (folder / "b screen.bmp") + "\n"
                          "save-picture " + (folder / "b-own.tif") + " own\n"
                          "save-movie " + (folder / "b.avi") + "\n"
-                         "save-movie " + (folder / "b-ffv1.avi") + " ffv1 64 own\n";
+                         "save-movie " + (folder / "b-ffv1.avi") + " ffv1 64 own\n"
+                         "save-movie " + (folder / "b film.mp4") + " 64 own\n"
+                         "save-movie " + (folder / "b.GIF") + "\n";
     for (const auto& codec : availableMovieCodecs())
         script += "save-movie " + (folder / ("all-" + codec.id + ".avi")) + " " + codec.id + " 64\n";
     BatchRunner runner;
@@ -187,6 +227,12 @@ TEST_F(ExportTest, BatchSavesPicturesAndMovies)
     EXPECT_EQ(capture("ffprobe -v error -count_frames -show_entries stream=codec_name,width,nb_read_frames "
                       "-of csv=p=0 '" + (folder / "b-ffv1.avi") + "'"),
               "ffv1,150,13\n");
+    EXPECT_EQ(capture("ffprobe -v error -count_frames -show_entries stream=codec_name,width,nb_read_frames "
+                      "-of csv=p=0 '" + (folder / "b film.mp4") + "'"),
+              "h264,150,13\n");
+    EXPECT_EQ(capture("ffprobe -v error -count_frames -show_entries stream=codec_name,width,nb_read_frames "
+                      "-of csv=p=0 '" + (folder / "b.GIF") + "'"),
+              "gif,120,49\n");
 
     for (const auto& codec : availableMovieCodecs())
         EXPECT_EQ(capture("ffprobe -v error -count_frames -show_entries stream=width,height,nb_read_frames "
@@ -200,6 +246,14 @@ TEST_F(ExportTest, BatchSavesPicturesAndMovies)
     ASSERT_TRUE(badFailure);
     EXPECT_EQ(badFailure->problem, BatchProblem::NumberOutOfRange);
     EXPECT_EQ(batchMessage(*badFailure), "Die Zahl 65 liegt nicht zwischen 0 und 64.");
+
+    // Only AVI movies take a compressor; the others have theirs.
+    BatchRunner chosen;
+    std::istringstream chosenScript("open " + picture + "\nsave-movie " + (folder / "c.webm") + " mjpeg 64\n");
+    const auto chosenFailure = chosen.run(chosenScript);
+    ASSERT_TRUE(chosenFailure);
+    EXPECT_EQ(chosenFailure->problem, BatchProblem::CodecNotChoosable);
+    EXPECT_FALSE(std::filesystem::exists(folder / "c.webm"));
 }
 
 TEST_F(ExportTest, BatchOpensTodaysPicturesAndSavesPngAndWebP)

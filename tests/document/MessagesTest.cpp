@@ -9,6 +9,7 @@
 #include "document/Batch.h"
 #include "document/Commands.h"
 #include "resources/Messages.h"
+#include "resources/MovieTypes.h"
 #include "resources/Strings.h"
 
 #include <gtest/gtest.h>
@@ -178,6 +179,8 @@ TEST(MessagesTest, GermanWordingIsExact)
          "Aufruf: save-movie PFAD [raw|mjpeg|mpeg4|ffv1|h264] [TEMPO] [screen|own]"},
         {"codec", batchMessage({.problem = BatchProblem::CodecUnavailable, .word = "h264"}),
          "Der Kompressor h264 ist auf diesem Rechner nicht verfügbar."},
+        {"codec for kind", batchFailure("save-movie film.gif mjpeg\n"),
+         "Der Kompressor mjpeg ist nur für AVI-Videos wählbar."},
         {"unreadable", batchMessage({.problem = BatchProblem::ScriptUnreadable}), "Das Skript kann nicht gelesen werden."},
         {"script line", batchFailureLine("s.knxs", {.line = 4, .problem = BatchProblem::UnknownCommand, .command = "x"}),
          "s.knxs, Zeile 4: Unbekannter Befehl \"x\"."},
@@ -191,6 +194,18 @@ TEST(MessagesTest, GermanWordingIsExact)
     // Every entry of the table is in the list above.
     for (int32_t id : stringIds())
         EXPECT_TRUE(ids.contains(std::to_string(id))) << id << " has no wording check";
+}
+
+// The save dialog's movie types: German entries, each pattern choosing the
+// kind it stands for.
+TEST(MessagesTest, MovieTypesNameTheirKinds)
+{
+    EXPECT_EQ(movieSaveFilter(), "AVI-Video (*.AVI)|*.AVI|MP4-Video (H.264) (*.MP4)|*.MP4|"
+                                 "WebM-Video (VP9) (*.WEBM)|*.WEBM|Animiertes GIF (*.GIF)|*.GIF|");
+    for (const MovieFileType& type : movieFileTypes()) {
+        EXPECT_EQ(movieKindOfPath("film" + std::string(type.pattern.substr(1))), type.kind) << type.entry;
+        EXPECT_EQ(&movieFileType(type.kind), &type);
+    }
 }
 
 TEST(MessagesTest, ArchiveMessagesNameTheFile)
