@@ -1,4 +1,5 @@
 #include "app/ui/CMainDlg.h"
+#include "resources/MovieTypes.h"
 #include "engine/FullSizeRenderer.h"
 #include "app/ui/CHelpWindow.h"
 #include "files/scan/SaneScanner.h"
@@ -737,14 +738,19 @@ void CMainDlg::saveAvi()
 {
     if (!checkPicture())
         return;
-    const auto path = askSavePath<CAviSaveDlg>(AviSave, QStringLiteral("unbenannt.avi"),
-                                               QStringLiteral("AVI-Video (*.AVI)|*.AVI|"));
+    const auto path = askSavePath<CAviSaveDlg>(AviSave, QStringLiteral("unbenannt"), qs(movieSaveFilter()));
     if (!path)
         return;
-    const auto settings = m_compressorChooser(m_movieSettings, this);
-    if (!settings)
-        return;
-    m_movieSettings = *settings;
+    // The chosen type's extension names the kind; only AVI has compressors to
+    // choose from, the others have their fixed codec and quality.
+    MovieSettings settings;
+    if (movieKindOffersCodecChoice(movieKindOfPath(*path))) {
+        const auto chosen = m_compressorChooser(m_movieSettings, this);
+        if (!chosen)
+            return;
+        m_movieSettings = *chosen;
+        settings = *chosen;
+    }
 
     const int32_t speed = m_document->speed();
     const OutputSize size = m_values.screenSize() ? OutputSize::Screen : OutputSize::Own;
@@ -771,7 +777,7 @@ void CMainDlg::saveAvi()
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         return m_ending || (m_gate && m_gate->keyPressed());
     };
-    const Outcome outcome = m_document->exportMovie(*path, m_movieSettings, speed, size, callbacks);
+    const Outcome outcome = m_document->exportMovie(*path, settings, speed, size, callbacks);
     m_gate.reset();
     m_canvas->showPreview(QImage());
     m_progress->hide();

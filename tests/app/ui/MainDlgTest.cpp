@@ -377,6 +377,24 @@ private slots:
                  "mjpeg,300,200," + std::to_string(doc().movieFrames(64)) + "\n");
         QCOMPARE(dlg().progress()->value(), int(doc().movieFrames(64)));
         QVERIFY(dlg().progress()->isHidden());
+
+        // MP4 from the same dialog: H.264 without the compressor question.
+        bool compressorAsked = false;
+        dlg().setCompressorChooser([&](const MovieSettings&, QWidget*) {
+            compressorAsked = true;
+            return std::optional<MovieSettings>();
+        });
+        onNextModal<CAviSaveDlg>([](CAviSaveDlg* d) {
+            QCOMPARE(d->typeCombo()->itemText(1), QString("MP4-Video (H.264) (*.MP4)"));
+            d->chooseType(1);
+            d->nameEdit()->setText("film");
+            d->ok();
+        });
+        click(IDC_SAVE_AVI);
+        QVERIFY(!compressorAsked);
+        QCOMPARE(test::capture("ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames "
+                               "-of csv=p=0 '" + (*m_folder / "film.mp4") + "'"),
+                 "h264," + std::to_string(doc().movieFrames(64)) + "\n");
         // Only the prompt before opening the project was shown.
         QCOMPARE(m_messages, QStringList{QString::fromUtf8(loadString(IDS_ASK_SAVE_PROJECT))});
     }
