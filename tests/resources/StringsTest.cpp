@@ -19,7 +19,8 @@ TEST(Strings, QuotedTextsAreExact)
     EXPECT_EQ(loadString(122), "Nicht-leere Ordner können nicht gelöscht werden!");
     EXPECT_EQ(loadString(28),
               "JPEG-Dateien (*.JPG)|*.JPG|PCX Dateien (*.PCX)|*.PCX|TIFF Dateien (*.TIF)|*.TIF|"
-              "TARGA Dateien (*.TGA)|*.TGA|Bitmap-Dateien (*.BMP)|*.BMP|");
+              "TARGA Dateien (*.TGA)|*.TGA|Bitmap-Dateien (*.BMP)|*.BMP|PNG-Dateien (*.PNG)|*.PNG|"
+              "WebP-Dateien (*.WEBP)|*.WEBP|");
 }
 
 TEST(Strings, FiltersSplitIntoDescriptionPatternPairs)
