@@ -5,6 +5,7 @@
 #include "engine/KernelsAvx2.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <utility>
 
@@ -71,6 +72,9 @@ void visitSquare(const CMTool& tool, OffsetCell* patch, const Rect& square, bool
     }
 }
 
+static_assert(int64_t(CMTool::kMaxRadius) * CMTool::kMaxRadius * 64 <= (int64_t(1) << 26),
+              "the falloff's quotient takes numerators under 2^26");
+
 struct ToolView {
     const OffsetCell* F;
     int32_t W, H, cx, cy, V, sn, cs, D;
@@ -79,6 +83,11 @@ struct ToolView {
     // Whether every point the square can visit lies within kNear of the tool's
     // centre in both directions, which the quick falloff relies on.
     bool near;
+    // n / r2 for n < 2^26 as (n m) >> shift (Granlund and Montgomery: with
+    // 2^(shift - 26) >= r2 and m = ceil(2^shift / r2), m r2 - 2^shift < r2
+    // makes the quotient exact; n m < 2^53).
+    uint64_t m = 0;
+    int32_t shift = 0;
 
     static constexpr int64_t kNear = 1 << 15;
 
@@ -91,12 +100,18 @@ struct ToolView {
             return lo - centre >= -kNear && hi - centre <= kNear;
         };
         near = within(square.left, square.right, cx) && within(square.top, square.bottom, cy);
+        if (r2 > 0) {
+            // r2 <= 2^20 (the radius is at most 1024), so 64 s < 2^26 below.
+            shift = 26 + int32_t(std::bit_width(uint32_t(r2) - 1));
+            m = ((uint64_t(1) << shift) + uint64_t(r2) - 1) / uint64_t(r2);
+        }
     }
     const OffsetCell& at(int32_t x, int32_t y) const { return F[int64_t(y) * W + x]; }
 
     // CMTool::falloff. Near the centre the squared distance s is small, and
     // e = 64 s / r^2 reaches 64 exactly when s reaches r^2, so only points
-    // inside the circle need the division, which then fits 32 bits.
+    // inside the circle need the division, which then fits 26 bits and is
+    // taken by a multiplication.
     int32_t falloff(int32_t dx, int32_t dy) const
     {
         if (!near)
@@ -106,7 +121,7 @@ struct ToolView {
         const uint32_t s = uint32_t(dx * dx) + uint32_t(dy * dy);
         if (s >= uint32_t(r2))
             return 0;
-        const int32_t e = int32_t(64 * s / uint32_t(r2));
+        const int32_t e = int32_t((uint64_t(64 * s) * m) >> shift);
         return (64 - e) * (64 - e) / 64;
     }
 

@@ -369,6 +369,21 @@ TEST_P(ReferenceTest, StrokesMatchForEveryToolValueAndPosition)
         }
 }
 
+TEST_P(ReferenceTest, StrokesMatchForEveryRadius)
+{
+    // The falloff and the grouping of a row's points into eights depend on
+    // the radius: odd and even ones, powers of two and the largest.
+    const Field start = makeField(301, 211, Range::Medium, 600);
+    const Rect picture{0, 0, 301, 211};
+    for (int32_t radius : {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 33, 64, 88, 127, 177, 255, 1024})
+        for (ToolKind kind : {ToolKind::ZoomIn, ToolKind::Whirl, ToolKind::Move}) {
+            StrokePair pair(start, kind, radius, 64);
+            for (auto [X, Y] : {std::pair{150, 100}, {153, 107}, {3, 208}, {299, 2}})
+                pair.stroke(picture, X, Y);
+            ASSERT_EQ(pair.engineField.cells, pair.referenceField.cells) << describe(kind, radius, 64, 0, 0);
+        }
+}
+
 TEST_P(ReferenceTest, ToolsMatchFromAnyStateAndSquare)
 {
     // apply() on its own, with tool states as a project file may restore them:
