@@ -5,8 +5,10 @@
 #include "container/WA.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <random>
+#include <thread>
 #include <vector>
 
 namespace knetix {
@@ -50,5 +52,32 @@ inline std::vector<OffsetCell> wavyField(int32_t w, int32_t h, int32_t amplitude
                 OffsetCell(((x * 7 + y * 3) % 64 - 32) * amplitude / 32, ((x * 5 - y * 11) % 64 - 32) * amplitude / 32);
     return cells;
 }
+
+// Keeps one core busy while it lives, as another program on the desktop
+// would: a thread that only spins.
+class BusyCore {
+public:
+    BusyCore()
+        : m_thread([this] {
+              uint64_t n = 0;
+              while (!m_stop.load(std::memory_order_relaxed))
+                  n = n * 6364136223846793005u + 1442695040888963407u;
+              m_sink.store(n, std::memory_order_relaxed);
+          })
+    {
+    }
+    ~BusyCore()
+    {
+        m_stop.store(true, std::memory_order_relaxed);
+        m_thread.join();
+    }
+    BusyCore(const BusyCore&) = delete;
+    BusyCore& operator=(const BusyCore&) = delete;
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::atomic<uint64_t> m_sink{0};
+    std::thread m_thread;
+};
 
 } // namespace knetix

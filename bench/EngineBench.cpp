@@ -5,6 +5,7 @@
 #include "engine/Blend.h"
 #include "engine/FullSizeRenderer.h"
 #include "engine/Kernels.h"
+#include "engine/Parallel.h"
 #include "engine/SharpCanvas.h"
 #include "engine/Stroke.h"
 #include "engine/ToolFactory.h"
@@ -73,16 +74,39 @@ void BM_PlaybackFrame(benchmark::State& state)
 }
 BENCHMARK(BM_PlaybackFrame)->Unit(benchmark::kMillisecond);
 
+FullSizeRenderer& fullSizeRenderer()
+{
+    static FullSizeRenderer renderer = [] {
+        FullSizeRenderer r;
+        r.load(*noisePicture(4000, 3000));
+        return r;
+    }();
+    return renderer;
+}
+
 void BM_FullSizeRender(benchmark::State& state)
 {
-    FullSizeRenderer renderer;
-    renderer.load(*noisePicture(4000, 3000));
+    FullSizeRenderer& renderer = fullSizeRenderer();
     auto field = wavyField(354, 265, 64 * 10);
     for (auto _ : state)
         renderer.render(field.data(), 354, 265, unsigned(state.range(0)));
     state.SetItemsProcessed(state.iterations() * 4000 * 3000);
 }
+// Argument: threads (0: all cores).
 BENCHMARK(BM_FullSizeRender)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same on a desktop where another program keeps one core busy: a thread
+// of the benchmark's own spins for as long as it measures.
+void BM_FullSizeRenderLoaded(benchmark::State& state)
+{
+    FullSizeRenderer& renderer = fullSizeRenderer();
+    auto field = wavyField(354, 265, 64 * 10);
+    BusyCore busy;
+    for (auto _ : state)
+        renderer.render(field.data(), 354, 265);
+    state.SetItemsProcessed(state.iterations() * 4000 * 3000);
+}
+BENCHMARK(BM_FullSizeRenderLoaded)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The sharp canvas at interface scale 2 over the full 354 x 354 working
 // picture (a 708 x 708 display), loaded from a photograph-sized picture.
@@ -180,20 +204,26 @@ int main(int argc, char** argv)
             argv[kept++] = argv[i];
     }
     argc = kept;
+    benchmark::AddCustomContext("engine_threads", knetix::parallel::backendName());
     benchmark::AddCustomContext("engine_kernels", knetix::kernels::level() == knetix::kernels::Level::Avx2
                                                       ? "AVX2"
                                                       : "portable");
 
     using knetix::bench::addBudget;
     using knetix::bench::BudgetKind;
-    addBudget("BM_StrokePoint", BudgetKind::MaxMillisecondsPerIteration, 0.5,
-              "5 % of the 10 ms stroke timer");
-    addBudget("BM_FullSmoothRender", BudgetKind::MaxMillisecondsPerIteration, 1.0,
-              "every step of a Deformation slider drag");
+    addBudget("BM_StrokePoint", BudgetKind::MaxMillisecondsPerIteration, 0.1,
+              "1 % of the 10 ms stroke timer");
+    addBudget("BM_FullSmoothRender", BudgetKind::MaxMillisecondsPerIteration, 0.15,
+              "every step of a Deformation slider drag, with room for the sharp display");
     addBudget("BM_PlaybackFrame", BudgetKind::MaxMillisecondsPerIteration, 0.5,
               "blend and fast render, well inside 1/15 s");
-    addBudget("BM_FullSizeRender/0", BudgetKind::MinItemsPerSecond, 150e6,
-              "4000 x 3000 at own size on all cores");
+    // A bilinear remap of a common vision library renders 320 MP/s on this
+    // machine type (2 cores) idle and 229 MP/s with one core busy elsewhere;
+    // the own-size render is to be half as fast again in both cases.
+    addBudget("BM_FullSizeRender/0", BudgetKind::MinItemsPerSecond, 480e6,
+              "4000 x 3000 at own size on all cores, 1.5 x the remap's 320 MP/s");
+    addBudget("BM_FullSizeRenderLoaded", BudgetKind::MinItemsPerSecond, 344e6,
+              "the same with one core busy elsewhere, 1.5 x the remap's 229 MP/s");
     addBudget("BM_SharpStrokePoint", BudgetKind::MaxMillisecondsPerIteration, 1.0,
               "10 % of the 10 ms stroke timer at interface scale 2");
     addBudget("BM_SharpFullSmoothRender/0", BudgetKind::MaxMillisecondsPerIteration, 3.0,

@@ -2,13 +2,14 @@
 
 #include "engine/FixedPoint.h"
 #include "engine/Kernels.h"
+#include "engine/KernelsAvx2.h"
+#include "engine/Parallel.h"
 #include "container/WA.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <new>
-#include <thread>
 
 namespace knetix {
 
@@ -74,11 +75,15 @@ void renderRowsWide(const uint8_t* source, uint8_t* output, int32_t W, int32_t H
 // with a double division: DX * W is below 2^52, so the quotient, rounded to
 // nearest and then truncated, is the truncated integer quotient.
 constexpr int64_t kComponentLimit = (int64_t(1) << 19) - 1;
+// Fields narrower and lower than this, which the AVX2 form's scaling by a
+// multiplication needs (see scaleOffsets).
+constexpr int32_t kFieldSideLimit = 1 << 19;
 
 struct Plan {
     bool batched = false;
     std::vector<int32_t> column; // field column of picture column j
     std::vector<int32_t> weight; // its weight in 1/64 towards the next field column
+    double xRatio = 0, yRatio = 0; // W / w and H / h, rounded
 };
 
 // The field row above picture row i (the blend reads it and the next one).
@@ -103,7 +108,8 @@ Plan makePlan(int32_t W, int32_t H, int32_t stride, const OffsetCell* field, int
         hi = std::max({hi, c->dx, c->dy});
     }
     const int64_t m = std::max(-int64_t(lo), int64_t(hi));
-    if (m > kComponentLimit || 64 * (int64_t(W) - 2) + m * W / w > INT32_MAX ||
+    if (m > kComponentLimit || w >= kFieldSideLimit || h >= kFieldSideLimit ||
+        64 * (int64_t(W) - 2) + m * W / w > INT32_MAX ||
         64 * (int64_t(H) - 2) + m * H / h > INT32_MAX)
         return plan;
     try {
@@ -117,19 +123,17 @@ Plan makePlan(int32_t W, int32_t H, int32_t stride, const OffsetCell* field, int
         plan.column[size_t(j)] = int32_t(std::min(int64_t(w) - 2, fx / 64));
         plan.weight[size_t(j)] = int32_t(fx % 64);
     }
+    plan.xRatio = double(W) / double(w);
+    plan.yRatio = double(H) / double(h);
     plan.batched = true;
     return plan;
 }
 
 // Per row: the field rows around it blended vertically once (vx, vy), then
 // batches of pixels: positions (written to vectorise), pixels, out.
-template <Level L>
-__attribute__((always_inline)) inline void renderRowsBatched(const uint8_t* source, uint8_t* output,
-                                                             int32_t W, int32_t H, int32_t stride,
-                                                             const OffsetCell* field, int32_t w,
-                                                             int32_t h, int32_t firstRow,
-                                                             int32_t lastRow, const Plan& plan,
-                                                             int32_t* vx, int32_t* vy)
+void renderRowsPortable(const uint8_t* source, uint8_t* output, int32_t W, int32_t H,
+                        int32_t stride, const OffsetCell* field, int32_t w, int32_t h,
+                        int32_t firstRow, int32_t lastRow, const Plan& plan, int32_t* vx, int32_t* vy)
 {
     const double pw = W, ph = H, fw = w, fh = h;
     const int32_t* column = plan.column.data();
@@ -165,33 +169,150 @@ __attribute__((always_inline)) inline void renderRowsBatched(const uint8_t* sour
                 rx[k] = inside ? X & 63 : 0;
                 ry[k] = inside ? Y & 63 : 0;
             }
-#if KNETIX_HAVE_AVX2
-            if constexpr (L == Level::Avx2)
-                kernels::mixPixelsAvx2(source, stride, offset, rx, ry, n, pixels);
-            else
-#endif
-                kernels::mixPixelsPortable(source, stride, offset, rx, ry, n, pixels);
+            kernels::mixPixelsPortable(source, stride, offset, rx, ry, n, pixels);
             std::memcpy(out + 3 * int64_t(js), pixels, size_t(3 * n));
         }
     }
 }
 
-void renderRowsPortable(const uint8_t* source, uint8_t* output, int32_t W, int32_t H,
-                        int32_t stride, const OffsetCell* field, int32_t w, int32_t h,
-                        int32_t firstRow, int32_t lastRow, const Plan& plan, int32_t* vx, int32_t* vy)
+#if KNETIX_HAVE_AVX2
+
+// trunc(d * W / w) for eight offsets d (|d| < 2^19) as the exact truncated
+// quotient, by one multiplication: with v = |d| W / w < 2^31 (the plan's range
+// check), t = fl(fl(|d| fl(W / w)) + 2^-20) lies within 2^-21 + 2^-22 of
+// v + 2^-20, so v < t < v + 2^-19. v is a multiple of 1 / w > 2^-19, so no
+// integer lies in [v, t) unless v is one itself, and the truncation of t is
+// floor(v). The sign goes back on afterwards, as truncation wants.
+KNETIX_AVX2_INLINE __m256i scaleOffsets(__m256i d, __m256d ratio)
 {
-    renderRowsBatched<Level::Portable>(source, output, W, H, stride, field, w, h, firstRow, lastRow,
-                                       plan, vx, vy);
+    const __m256d nudge = _mm256_set1_pd(0x1p-20);
+    const __m256i magnitude = _mm256_abs_epi32(d);
+    const __m256d low = _mm256_cvtepi32_pd(_mm256_castsi256_si128(magnitude));
+    const __m256d high = _mm256_cvtepi32_pd(_mm256_extracti128_si256(magnitude, 1));
+    const __m128i qLow = _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(low, ratio), nudge));
+    const __m128i qHigh = _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(high, ratio), nudge));
+    return _mm256_sign_epi32(_mm256_set_m128i(qHigh, qLow), d);
 }
 
-#if KNETIX_HAVE_AVX2
+// The batched form with every step of eight pixels in registers. Per row the
+// field rows are blended vertically into pairs v[2 c] = vx[c], v[2 c + 1] =
+// vy[c] (v holds 2 w + 16 numbers). Eight picture columns mostly fall within
+// seven field columns, whose pairs are then shuffled into place; otherwise
+// they are gathered.
 KNETIX_AVX2 void renderRowsAvx2(const uint8_t* source, uint8_t* output, int32_t W, int32_t H,
                                 int32_t stride, const OffsetCell* field, int32_t w, int32_t h,
-                                int32_t firstRow, int32_t lastRow, const Plan& plan, int32_t* vx,
-                                int32_t* vy)
+                                int32_t firstRow, int32_t lastRow, const Plan& plan, int32_t* v)
 {
-    renderRowsBatched<Level::Avx2>(source, output, W, H, stride, field, w, h, firstRow, lastRow,
-                                   plan, vx, vy);
+    using namespace kernels::avx2;
+    const int32_t* column = plan.column.data();
+    const int32_t* weight = plan.weight.data();
+    const __m256d xRatio = _mm256_set1_pd(plan.xRatio), yRatio = _mm256_set1_pd(plan.yRatio);
+    const __m256i one = _mm256_set1_epi32(1), sixtyThree = _mm256_set1_epi32(63);
+    const __m256i sixtyFour = _mm256_set1_epi32(64), minusOne = _mm256_set1_epi32(-1);
+    const __m256i lastX = _mm256_set1_epi32(W - 2), lastY = _mm256_set1_epi32(H - 2);
+    const __m256i wMinusOne = _mm256_set1_epi32(W - 1), hMinusOne = _mm256_set1_epi32(H - 1);
+    const __m256i strideV = _mm256_set1_epi32(stride);
+    // An eight-byte read at an offset beyond this would leave the block.
+    const __m256i paddedLimit = _mm256_set1_epi32(int32_t(int64_t(H) * stride - 8));
+    const __m256i lane64 = _mm256_setr_epi32(0, 64, 128, 192, 256, 320, 384, 448);
+    const __m256i evenFirst = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+    const int32_t groups = (W - 1) / 8; // whole groups of columns 0 .. W - 2
+    alignas(32) int32_t offset[kBatch], rx[kBatch], ry[kBatch];
+    for (int32_t i = firstRow; i <= lastRow; ++i) {
+        const int64_t fy = int64_t(i) * (64 * int64_t(h)) / H;
+        const int64_t cy = std::min(int64_t(h) - 2, fy / 64);
+        const int32_t oy = int32_t(fy % 64);
+        const int32_t* row0 = &field[cy * w].dx;
+        const int32_t* row1 = row0 + 2 * int64_t(w);
+        for (int32_t k = 0; k < 2 * w; ++k)
+            v[k] = (64 - oy) * row0[k] + oy * row1[k];
+        uint8_t* out = output + int64_t(H - 1 - i) * stride;
+        const __m256i rowY = _mm256_set1_epi32(64 * i);
+        // A batch's positions first, then its pixels: the pixel reads of many
+        // groups are then in flight at once.
+        for (int32_t gs = 0; gs < groups; gs += kBatch / 8) {
+            const int32_t batchGroups = std::min(kBatch / 8, groups - gs);
+            __m256i beyond = _mm256_setzero_si256();
+            for (int32_t g = 0; g < batchGroups; ++g) {
+                const int32_t js = 8 * (gs + g);
+                const __m256i col = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(column + js));
+                const __m256i o = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weight + js));
+                __m256i vx0, vx1, vy0, vy1;
+                const int32_t c0 = column[js];
+                if (column[js + 7] - c0 <= 6) {
+                    const __m256i a = _mm256_permutevar8x32_epi32(
+                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + 2 * c0)), evenFirst);
+                    const __m256i b = _mm256_permutevar8x32_epi32(
+                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + 2 * c0 + 8)), evenFirst);
+                    const __m256i xs = _mm256_permute2x128_si256(a, b, 0x20);
+                    const __m256i ys = _mm256_permute2x128_si256(a, b, 0x31);
+                    const __m256i at = _mm256_sub_epi32(col, _mm256_set1_epi32(c0));
+                    const __m256i next = _mm256_add_epi32(at, one);
+                    vx0 = _mm256_permutevar8x32_epi32(xs, at);
+                    vx1 = _mm256_permutevar8x32_epi32(xs, next);
+                    vy0 = _mm256_permutevar8x32_epi32(ys, at);
+                    vy1 = _mm256_permutevar8x32_epi32(ys, next);
+                } else {
+                    const __m256i at = _mm256_add_epi32(col, col);
+                    vx0 = _mm256_i32gather_epi32(v, at, 4);
+                    vy0 = _mm256_i32gather_epi32(v + 1, at, 4);
+                    vx1 = _mm256_i32gather_epi32(v + 2, at, 4);
+                    vy1 = _mm256_i32gather_epi32(v + 3, at, 4);
+                }
+                const __m256i rest = _mm256_sub_epi32(sixtyFour, o);
+                const __m256i DX = divide4096(
+                    _mm256_add_epi32(_mm256_mullo_epi32(rest, vx0), _mm256_mullo_epi32(o, vx1)));
+                const __m256i DY = divide4096(
+                    _mm256_add_epi32(_mm256_mullo_epi32(rest, vy0), _mm256_mullo_epi32(o, vy1)));
+                const __m256i X = _mm256_add_epi32(_mm256_add_epi32(_mm256_set1_epi32(64 * js), lane64),
+                                                   scaleOffsets(DX, xRatio));
+                const __m256i Y = _mm256_add_epi32(rowY, scaleOffsets(DY, yRatio));
+                const __m256i sx = _mm256_srai_epi32(X, 6), sy = _mm256_srai_epi32(Y, 6);
+                const __m256i inside = _mm256_and_si256(
+                    _mm256_and_si256(_mm256_cmpgt_epi32(X, minusOne), _mm256_cmpgt_epi32(Y, minusOne)),
+                    _mm256_and_si256(_mm256_cmpgt_epi32(wMinusOne, sx), _mm256_cmpgt_epi32(hMinusOne, sy)));
+                const __m256i px =
+                    _mm256_blendv_epi8(_mm256_min_epi32(_mm256_max_epi32(sx, one), lastX), sx, inside);
+                const __m256i py =
+                    _mm256_blendv_epi8(_mm256_min_epi32(_mm256_max_epi32(sy, one), lastY), sy, inside);
+                const __m256i at =
+                    _mm256_add_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(hMinusOne, py), strideV),
+                                     _mm256_add_epi32(px, _mm256_add_epi32(px, px)));
+                beyond = _mm256_or_si256(beyond, _mm256_cmpgt_epi32(at, paddedLimit));
+                storeOffsets(offset + 8 * g, at);
+                storeOffsets(rx + 8 * g, _mm256_and_si256(_mm256_and_si256(X, sixtyThree), inside));
+                storeOffsets(ry + 8 * g, _mm256_and_si256(_mm256_and_si256(Y, sixtyThree), inside));
+            }
+            // Only the top row's last pixels can lack the padded read's two
+            // extra bytes.
+            const bool padded = _mm256_testz_si256(beyond, beyond);
+            uint8_t* to = out + 24 * int64_t(gs);
+            for (int32_t g = 0; g < batchGroups; ++g) {
+                const __m256i fx = _mm256_load_si256(reinterpret_cast<const __m256i*>(rx + 8 * g));
+                const __m256i fy = _mm256_load_si256(reinterpret_cast<const __m256i*>(ry + 8 * g));
+                const __m256i bgr = padded ? mix8Padded(source, stride, offset + 8 * g, fx, fy)
+                                           : mix8(source, stride, offset + 8 * g, fx, fy);
+                storePixels8Exact(bgr, to + 24 * g);
+            }
+        }
+        // The last columns, fewer than eight, the plain way.
+        const int32_t js = 8 * groups, n = W - 1 - js;
+        for (int32_t k = 0; k < n; ++k) {
+            const int32_t c = column[js + k], o = weight[js + k];
+            const int32_t DX = ((64 - o) * v[2 * c] + o * v[2 * c + 2]) / 4096;
+            const int32_t DY = ((64 - o) * v[2 * c + 1] + o * v[2 * c + 3]) / 4096;
+            const int32_t X = 64 * (js + k) + int32_t(double(DX) * W / w);
+            const int32_t Y = 64 * i + int32_t(double(DY) * H / h);
+            const int32_t sx = X >> 6, sy = Y >> 6;
+            const bool inside = (X >= 0) & (Y >= 0) & (sx <= W - 2) & (sy <= H - 2);
+            const int32_t px = inside ? sx : clamp32(sx, 1, W - 2);
+            const int32_t py = inside ? sy : clamp32(sy, 1, H - 2);
+            offset[k] = (H - 1 - py) * stride + 3 * px;
+            rx[k] = inside ? X & 63 : 0;
+            ry[k] = inside ? Y & 63 : 0;
+        }
+        kernels::mixPixelsPortable(source, stride, offset, rx, ry, n, out + 3 * int64_t(js));
+    }
 }
 #endif
 
@@ -206,10 +327,12 @@ void renderRowsWithPlan(const uint8_t* source, uint8_t* output, int32_t W, int32
                         int32_t stride, const OffsetCell* field, int32_t w, int32_t h,
                         int32_t firstRow, int32_t lastRow, const Plan& plan)
 {
+    // The blended field rows: vx and vy apart, or for AVX2 in pairs with
+    // room for its reads of eight pairs past the last one used.
     std::vector<int32_t> blended;
     if (plan.batched) {
         try {
-            blended.resize(2 * size_t(w));
+            blended.resize(2 * size_t(w) + 16);
         } catch (const std::bad_alloc&) {
         }
     }
@@ -217,47 +340,37 @@ void renderRowsWithPlan(const uint8_t* source, uint8_t* output, int32_t W, int32
         renderRowsWide(source, output, W, H, stride, field, w, h, firstRow, lastRow);
         return;
     }
-    int32_t* vx = blended.data();
-    int32_t* vy = vx + w;
 #if KNETIX_HAVE_AVX2
     if (kernels::level() == Level::Avx2) {
-        renderRowsAvx2(source, output, W, H, stride, field, w, h, firstRow, lastRow, plan, vx, vy);
+        renderRowsAvx2(source, output, W, H, stride, field, w, h, firstRow, lastRow, plan,
+                       blended.data());
         return;
     }
 #endif
+    int32_t* vx = blended.data();
+    int32_t* vy = vx + w;
     renderRowsPortable(source, output, W, H, stride, field, w, h, firstRow, lastRow, plan, vx, vy);
 }
 
-// Splits rows 0 .. H - 2 into bands, one per thread. False if nothing can be
-// rendered.
+// Rows per chunk: enough pixels that taking a chunk costs next to nothing,
+// few enough that a thread held up elsewhere delays little.
+constexpr int64_t kPixelsPerChunk = int64_t(1) << 16;
+
+// Splits rows 0 .. H - 2 into chunks that the threads take as they come. False
+// if nothing can be rendered.
 bool renderBands(const uint8_t* source, uint8_t* output, int32_t W, int32_t H, int32_t stride,
                  const OffsetCell* field, int32_t w, int32_t h, unsigned threads)
 {
-    if (threads == 0)
-        threads = std::max(1u, std::thread::hardware_concurrency());
     const int32_t rows = H - 1; // rows 0 .. H - 2
     if (rows <= 0 || !renderable(source, output, W, H, field, w, h))
         return false;
-    // One plan for all bands: the column tables and the range check depend only
-    // on the sizes and the field.
+    // One plan for all chunks: the column tables and the range check depend
+    // only on the sizes and the field.
     const Plan plan = makePlan(W, H, stride, field, w, h, 0, H - 2);
-    threads = std::min<unsigned>(threads, unsigned(std::max(1, rows / 64)));
-    if (threads <= 1) {
-        renderRowsWithPlan(source, output, W, H, stride, field, w, h, 0, H - 2, plan);
-        return true;
-    }
-    std::vector<std::thread> workers;
-    workers.reserve(threads - 1);
-    auto band = [&](unsigned t) {
-        const int32_t first = int32_t(int64_t(rows) * t / threads);
-        const int32_t last = int32_t(int64_t(rows) * (t + 1) / threads) - 1;
+    const int32_t grain = int32_t(std::clamp<int64_t>(kPixelsPerChunk / W, 1, 64));
+    parallel::forEachChunk(0, H - 2, grain, threads, [&](int32_t first, int32_t last) {
         renderRowsWithPlan(source, output, W, H, stride, field, w, h, first, last, plan);
-    };
-    for (unsigned t = 1; t < threads; ++t)
-        workers.emplace_back(band, t);
-    band(0);
-    for (auto& worker : workers)
-        worker.join();
+    });
     return true;
 }
 

@@ -20,8 +20,9 @@ void renderFullSizeRows(const uint8_t* source, uint8_t* output, int32_t W, int32
                         int32_t stride, const OffsetCell* field, int32_t w, int32_t h,
                         int32_t firstRow, int32_t lastRow);
 
-// The whole picture, split over `threads` threads (0: the machine's cores).
-// The output is the same for any number of threads.
+// The whole picture, in chunks of rows taken by up to `threads` threads (0:
+// the machine's cores) as they come free. The output is the same for any
+// number of threads.
 void renderFullSize(const uint8_t* source, uint8_t* output, int32_t W, int32_t H, int32_t stride,
                     const OffsetCell* field, int32_t w, int32_t h, unsigned threads = 0);
 

@@ -2,6 +2,7 @@
 
 #include "engine/FixedPoint.h"
 #include "engine/Kernels.h"
+#include "engine/KernelsAvx2.h"
 
 #include <algorithm>
 #include <climits>
@@ -101,11 +102,8 @@ bool batchedFits(const PictureBuffers& p)
 
 // Each batch of a row: positions into offset/fx/fy (written to vectorise),
 // then the pixels into a scratch row, then out.
-template <Level L>
-__attribute__((always_inline)) inline void renderRowsSmoothBatched(const PictureBuffers& p,
-                                                                   const OffsetCell* field,
-                                                                   int32_t a, int32_t x0,
-                                                                   int32_t x1, int32_t y0, int32_t y1)
+void renderRowsSmoothPortable(const PictureBuffers& p, const OffsetCell* field, int32_t a,
+                              int32_t x0, int32_t x1, int32_t y0, int32_t y1)
 {
     const int32_t W = p.width, H = p.height, stride = p.stride;
     const int32_t xHigh = W - 2, yHigh = H - 2;
@@ -126,12 +124,7 @@ __attribute__((always_inline)) inline void renderRowsSmoothBatched(const Picture
                 fx[i] = inside ? (X >> 6) & 63 : 0;
                 fy[i] = inside ? (Y >> 6) & 63 : 0;
             }
-#if KNETIX_HAVE_AVX2
-            if constexpr (L == Level::Avx2)
-                kernels::mixPixelsAvx2(p.source, stride, offset, fx, fy, n, pixels);
-            else
-#endif
-                kernels::mixPixelsPortable(p.source, stride, offset, fx, fy, n, pixels);
+            kernels::mixPixelsPortable(p.source, stride, offset, fx, fy, n, pixels);
             std::memcpy(out + 3 * int64_t(xs), pixels, size_t(3 * n));
         }
     }
@@ -169,11 +162,6 @@ __attribute__((always_inline)) inline void renderRowsFastBatched(const PictureBu
     }
 }
 
-void renderRowsSmoothPortable(const PictureBuffers& p, const OffsetCell* field, int32_t a,
-                              int32_t x0, int32_t x1, int32_t y0, int32_t y1)
-{
-    renderRowsSmoothBatched<Level::Portable>(p, field, a, x0, x1, y0, y1);
-}
 
 void renderRowsFastPortable(const PictureBuffers& p, const OffsetCell* field, int32_t a, int32_t x0,
                             int32_t x1, int32_t y0, int32_t y1)
@@ -182,10 +170,100 @@ void renderRowsFastPortable(const PictureBuffers& p, const OffsetCell* field, in
 }
 
 #if KNETIX_HAVE_AVX2
+
+// The field's cells x .. x + 7 of a row as their dx and dy, clamped as the
+// batched forms clamp them.
+KNETIX_AVX2_INLINE void loadComponents(const OffsetCell* cells, __m256i& dx, __m256i& dy)
+{
+    const __m256i evenFirst = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+    const __m256i a = _mm256_permutevar8x32_epi32(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cells)), evenFirst);
+    const __m256i b = _mm256_permutevar8x32_epi32(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cells + 4)), evenFirst);
+    const __m256i high = _mm256_set1_epi32(kComponentLimit), low = _mm256_set1_epi32(-kComponentLimit);
+    dx = _mm256_min_epi32(_mm256_max_epi32(_mm256_permute2x128_si256(a, b, 0x20), low), high);
+    dy = _mm256_min_epi32(_mm256_max_epi32(_mm256_permute2x128_si256(a, b, 0x31), low), high);
+}
+
+// a * c, a shift in the usual case of the full scale.
+KNETIX_AVX2_INLINE __m256i scaled(__m256i c, int32_t a)
+{
+    return a == 64 ? _mm256_slli_epi32(c, 6) : _mm256_mullo_epi32(c, _mm256_set1_epi32(a));
+}
+
+// The smooth batched form with each step of eight pixels in registers and
+// the pixels written straight into the row. A pixel's source is clamped to
+// rows 1 .. H - 2, so the eight-byte reads of the padded mix stay within the
+// block: the last row they can start in is the second from the top.
 KNETIX_AVX2 void renderRowsSmoothAvx2(const PictureBuffers& p, const OffsetCell* field, int32_t a,
                                       int32_t x0, int32_t x1, int32_t y0, int32_t y1)
 {
-    renderRowsSmoothBatched<Level::Avx2>(p, field, a, x0, x1, y0, y1);
+    using namespace kernels::avx2;
+    const int32_t W = p.width, H = p.height, stride = p.stride;
+    const int32_t xHigh = W - 2, yHigh = H - 2;
+    const __m256i one = _mm256_set1_epi32(1);
+    const __m256i sixtyThree = _mm256_set1_epi32(63);
+    const __m256i xHighV = _mm256_set1_epi32(xHigh), yHighV = _mm256_set1_epi32(yHigh);
+    const __m256i xBeyond = _mm256_set1_epi32(xHigh + 1), yBeyond = _mm256_set1_epi32(yHigh + 1);
+    const __m256i lastRow = _mm256_set1_epi32(H - 1), strideV = _mm256_set1_epi32(stride);
+    const __m256i lane4096 = _mm256_setr_epi32(0, 4096, 8192, 12288, 16384, 20480, 24576, 28672);
+    alignas(32) int32_t offset[kBatch], fx[kBatch], fy[kBatch];
+    for (int32_t y = y0; y <= y1; ++y) {
+        const OffsetCell* cells = field + int64_t(y) * W;
+        uint8_t* out = p.displayed + int64_t(H - 1 - y) * stride;
+        const __m256i rowY = _mm256_set1_epi32(4096 * y);
+        int32_t xs = x0;
+        // Positions of a batch first, then its pixels.
+        for (; xs + 8 <= x1 + 1; xs += kBatch) {
+            const int32_t groups = std::min(kBatch, x1 + 1 - xs) / 8;
+            for (int32_t g = 0; g < groups; ++g) {
+                const int32_t x = xs + 8 * g;
+                __m256i dx, dy;
+                loadComponents(cells + x, dx, dy);
+                const __m256i X = _mm256_add_epi32(scaled(dx, a),
+                                                   _mm256_add_epi32(_mm256_set1_epi32(4096 * x), lane4096));
+                const __m256i Y = _mm256_add_epi32(scaled(dy, a), rowY);
+                const __m256i sx = _mm256_srai_epi32(X, 12), sy = _mm256_srai_epi32(Y, 12);
+                const __m256i inside = _mm256_and_si256(
+                    _mm256_and_si256(_mm256_cmpgt_epi32(sx, one), _mm256_cmpgt_epi32(xBeyond, sx)),
+                    _mm256_and_si256(_mm256_cmpgt_epi32(sy, one), _mm256_cmpgt_epi32(yBeyond, sy)));
+                const __m256i px = _mm256_min_epi32(_mm256_max_epi32(sx, one), xHighV);
+                const __m256i py = _mm256_min_epi32(_mm256_max_epi32(sy, one), yHighV);
+                storeOffsets(offset + 8 * g,
+                             _mm256_add_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(lastRow, py), strideV),
+                                              _mm256_add_epi32(px, _mm256_add_epi32(px, px))));
+                storeOffsets(fx + 8 * g,
+                             _mm256_and_si256(_mm256_and_si256(_mm256_srai_epi32(X, 6), sixtyThree), inside));
+                storeOffsets(fy + 8 * g,
+                             _mm256_and_si256(_mm256_and_si256(_mm256_srai_epi32(Y, 6), sixtyThree), inside));
+            }
+            for (int32_t g = 0; g < groups; ++g) {
+                const __m256i gx = _mm256_load_si256(reinterpret_cast<const __m256i*>(fx + 8 * g));
+                const __m256i gy = _mm256_load_si256(reinterpret_cast<const __m256i*>(fy + 8 * g));
+                storePixels8Exact(mix8Padded(p.source, stride, offset + 8 * g, gx, gy),
+                                  out + 3 * int64_t(xs + 8 * g));
+            }
+            if (groups * 8 < kBatch) {
+                xs += groups * 8;
+                break;
+            }
+        }
+        // The last pixels, fewer than eight, the plain way.
+        const int32_t n = x1 + 1 - xs;
+        if (n > 0) {
+            const OffsetCell* c = cells + xs;
+            for (int32_t i = 0; i < n; ++i) {
+                const int32_t X = a * clampComponent(c[i].dx) + 4096 * (xs + i);
+                const int32_t Y = a * clampComponent(c[i].dy) + 4096 * y;
+                const int32_t sx = X >> 12, sy = Y >> 12;
+                const bool inside = sx >= 2 && sx <= xHigh && sy >= 2 && sy <= yHigh;
+                offset[i] = (H - 1 - clamp32(sy, 1, yHigh)) * stride + 3 * clamp32(sx, 1, xHigh);
+                fx[i] = inside ? (X >> 6) & 63 : 0;
+                fy[i] = inside ? (Y >> 6) & 63 : 0;
+            }
+            kernels::mixPixelsPortable(p.source, stride, offset, fx, fy, n, out + 3 * int64_t(xs));
+        }
+    }
 }
 
 KNETIX_AVX2 void renderRowsFastAvx2(const PictureBuffers& p, const OffsetCell* field, int32_t a,

@@ -2,13 +2,13 @@
 
 #include "engine/FixedPoint.h"
 #include "engine/Kernels.h"
+#include "engine/Parallel.h"
 #include "engine/Resample.h"
 #include "container/WA.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <thread>
 
 namespace knetix {
 
@@ -18,8 +18,10 @@ using kernels::clamp32;
 using kernels::kBatch;
 using kernels::Level;
 
-// The least a band gets when the canvas chooses the threads itself.
+// The least a region has before the canvas, choosing the threads itself,
+// shares it out; and the pixels in one chunk of a shared one.
 constexpr int64_t kPixelsPerBand = int64_t(1) << 19;
+constexpr int64_t kPixelsPerChunk = int64_t(1) << 15;
 
 // Pixels that the AVX2 kernels' overshoot past their output can reach.
 constexpr int32_t kOvershootPixels = (kernels::kOutSlack + 2) / 3;
@@ -453,37 +455,19 @@ void SharpCanvas::renderRegion(const OffsetCell* field, int32_t cellCount, int32
         return;
     const int32_t a = int32_t(clampTo(scale, 0, 64));
     const bool batched = batchedFits(field, y0, y1, x0, x1);
-    // Bands of at least 64 rows, as the full-size renderer splits them. Left
-    // to itself it gives each band at least kPixelsPerBand pixels: a smaller
-    // one renders in well under a millisecond, and starting a thread for it,
-    // then waiting for it while another program holds the other core, costs
-    // more than it saves.
+    // Left to itself the canvas renders a region of under kPixelsPerBand
+    // pixels on the calling thread: it takes well under a millisecond, less
+    // than waking another thread and waiting for it while another program
+    // holds the other core would cost. Larger ones go in chunks of rows that
+    // the threads take as they come free.
     const int32_t rows = y1 - y0 + 1;
-    if (threads == 0) {
-        const int64_t pixels = int64_t(rows) * (x1 - x0 + 1);
-        threads = unsigned(std::clamp<int64_t>(pixels / kPixelsPerBand, 1,
-                                               std::max(1u, std::thread::hardware_concurrency())));
-    }
-    threads = std::min<unsigned>(threads, unsigned(std::max(1, rows / 64)));
-    auto band = [&](unsigned t) {
-        const int32_t first = y0 + int32_t(int64_t(rows) * t / threads);
-        const int32_t last = y0 + int32_t(int64_t(rows) * (t + 1) / threads) - 1;
+    const int64_t pixels = int64_t(rows) * (x1 - x0 + 1);
+    if (threads == 0 && pixels < kPixelsPerBand)
+        threads = 1;
+    const int32_t grain = int32_t(std::clamp<int64_t>(kPixelsPerChunk / (x1 - x0 + 1), 1, 64));
+    parallel::forEachChunk(y0, y1, grain, threads, [&](int32_t first, int32_t last) {
         renderRows(field, a, mode, batched, first, last, x0, x1);
-    };
-    std::vector<std::thread> workers;
-    try {
-        workers.reserve(threads - 1);
-        for (unsigned t = 1; t < threads; ++t)
-            workers.emplace_back(band, t);
-    } catch (const std::exception&) {
-        // Without more threads the bands not started run here.
-    }
-    const unsigned started = unsigned(workers.size()) + 1;
-    band(0);
-    for (unsigned t = started; t < threads; ++t)
-        band(t);
-    for (auto& worker : workers)
-        worker.join();
+    });
 }
 
 Rect SharpCanvas::affectedArea(const Rect& cells) const

@@ -54,9 +54,9 @@ public:
     // row and column showing the unwarped picture, as in the full-size
     // renderer. A scale s shows the field exactly as baking s into it would
     // (every component s c / 64, truncated), so a bake changes nothing on
-    // screen. Rows are split over `threads` threads, or with 0 over the
-    // machine's cores where each gets half a million pixels or more (a factor
-    // 2 display renders on one); the result is the same for any number.
+    // screen. Chunks of rows go to up to `threads` threads as they come free;
+    // with 0 to the machine's cores from half a million pixels on (a factor 2
+    // display renders on one); the result is the same for any number.
     void renderAll(const OffsetCell* field, int32_t cellCount, int32_t scale, RenderMode mode,
                    unsigned threads = 0);
     // The display pixels of `area` (display coordinates, right and bottom

@@ -3,6 +3,7 @@
 #include "engine/CMMask.h"
 #include "engine/FixedPoint.h"
 #include "engine/Kernels.h"
+#include "engine/KernelsAvx2.h"
 
 #include <algorithm>
 #include <cstring>
@@ -73,9 +74,51 @@ void fillCellsPortable(OffsetCell* cells, int32_t r)
 }
 
 #if KNETIX_HAVE_AVX2
+// (a + b) / 2 truncated toward zero, in 32 bits without overflow: the floor of
+// the mean is (a & b) + ((a ^ b) >> 1); a negative odd sum truncates one
+// higher.
+KNETIX_AVX2_INLINE __m256i halfSum(__m256i a, __m256i b)
+{
+    const __m256i odd = _mm256_xor_si256(a, b);
+    const __m256i floor = _mm256_add_epi32(_mm256_and_si256(a, b), _mm256_srai_epi32(odd, 1));
+    const __m256i up = _mm256_and_si256(_mm256_and_si256(odd, _mm256_set1_epi32(1)), _mm256_srli_epi32(floor, 31));
+    return _mm256_add_epi32(floor, up);
+}
+
 KNETIX_AVX2 void fillCellsAvx2(OffsetCell* cells, int32_t r)
 {
-    fillCells(cells, r);
+    const int64_t side = 2 * int64_t(r) + 1;
+    // Odd columns of the even rows, two at a time: the means of cells
+    // (i - 1, i + 1) and (i + 1, i + 3) go into cells i and i + 2, between
+    // the even cells they came from.
+    for (int64_t j = 0; j <= 2 * r; j += 2) {
+        OffsetCell* row = cells + j * side;
+        int64_t i = 1;
+        // b reaches cell i + 4, which must lie in the row.
+        for (; i + 4 <= 2 * r; i += 4) {
+            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + i - 1));
+            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + i + 1));
+            const __m256i means = _mm256_permute4x64_epi64(halfSum(a, b), 0xA0); // 0 0 2 2
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + i - 1), _mm256_blend_epi32(a, means, 0xCC));
+        }
+        for (; i <= 2 * r - 1; i += 2)
+            row[i] = OffsetCell(int32_t((int64_t(row[i - 1].dx) + row[i + 1].dx) / 2),
+                                int32_t((int64_t(row[i - 1].dy) + row[i + 1].dy) / 2));
+    }
+    // Odd rows: means of the rows above and below, both components alike.
+    const int64_t n = 2 * side;
+    for (int64_t j = 1; j <= 2 * r - 1; j += 2) {
+        const int32_t* above = &cells[(j - 1) * side].dx;
+        const int32_t* below = &cells[(j + 1) * side].dx;
+        int32_t* row = &cells[j * side].dx;
+        int64_t k = 0;
+        for (; k + 8 <= n; k += 8)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + k),
+                                halfSum(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(above + k)),
+                                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(below + k))));
+        for (; k < n; ++k)
+            row[k] = int32_t((int64_t(above[k]) + below[k]) / 2);
+    }
 }
 #endif
 

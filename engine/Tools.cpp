@@ -1,8 +1,13 @@
 #include "engine/Tools.h"
 
 #include "engine/FixedPoint.h"
+#include "engine/Kernels.h"
+#include "engine/KernelsAvx2.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <utility>
 
 namespace knetix {
 
@@ -67,6 +72,9 @@ void visitSquare(const CMTool& tool, OffsetCell* patch, const Rect& square, bool
     }
 }
 
+static_assert(int64_t(CMTool::kMaxRadius) * CMTool::kMaxRadius * 64 <= (int64_t(1) << 26),
+              "the falloff's quotient takes numerators under 2^26");
+
 struct ToolView {
     const OffsetCell* F;
     int32_t W, H, cx, cy, V, sn, cs, D;
@@ -75,6 +83,11 @@ struct ToolView {
     // Whether every point the square can visit lies within kNear of the tool's
     // centre in both directions, which the quick falloff relies on.
     bool near;
+    // n / r2 for n < 2^26 as (n m) >> shift (Granlund and Montgomery: with
+    // 2^(shift - 26) >= r2 and m = ceil(2^shift / r2), m r2 - 2^shift < r2
+    // makes the quotient exact; n m < 2^53).
+    uint64_t m = 0;
+    int32_t shift = 0;
 
     static constexpr int64_t kNear = 1 << 15;
 
@@ -87,12 +100,18 @@ struct ToolView {
             return lo - centre >= -kNear && hi - centre <= kNear;
         };
         near = within(square.left, square.right, cx) && within(square.top, square.bottom, cy);
+        if (r2 > 0) {
+            // r2 <= 2^20 (the radius is at most 1024), so 64 s < 2^26 below.
+            shift = 26 + int32_t(std::bit_width(uint32_t(r2) - 1));
+            m = ((uint64_t(1) << shift) + uint64_t(r2) - 1) / uint64_t(r2);
+        }
     }
     const OffsetCell& at(int32_t x, int32_t y) const { return F[int64_t(y) * W + x]; }
 
     // CMTool::falloff. Near the centre the squared distance s is small, and
     // e = 64 s / r^2 reaches 64 exactly when s reaches r^2, so only points
-    // inside the circle need the division, which then fits 32 bits.
+    // inside the circle need the division, which then fits 26 bits and is
+    // taken by a multiplication.
     int32_t falloff(int32_t dx, int32_t dy) const
     {
         if (!near)
@@ -102,7 +121,7 @@ struct ToolView {
         const uint32_t s = uint32_t(dx * dx) + uint32_t(dy * dy);
         if (s >= uint32_t(r2))
             return 0;
-        const int32_t e = int32_t(64 * s / uint32_t(r2));
+        const int32_t e = int32_t((uint64_t(64 * s) * m) >> shift);
         return (64 - e) * (64 - e) / 64;
     }
 
@@ -127,6 +146,171 @@ struct ToolView {
     }
 };
 
+// The usual case of ToolView::resample for rows of points, eight at a time,
+// in 32 bits: exact while the four cells read have components within
+// 2^19 - 1 (four weighted cells then sum below 2^31) and the picture is
+// under 2^24 pixels each way (the offset plus the blend then stays below
+// 2^31, so nothing saturates). Other points go the plain way.
+constexpr int32_t kComponentLimit = (1 << 19) - 1;
+constexpr int32_t kVectorSideLimit = 1 << 24;
+
+void resampleRowPortable(const ToolView& t, int32_t y, int32_t x0, int32_t count, const int32_t* ox,
+                         const int32_t* oy, OffsetCell* out)
+{
+    for (int32_t k = 0; k < count; ++k)
+        out[2 * k] = t.resample(x0 + 2 * k, y, ox[k], oy[k]);
+}
+
+#if KNETIX_HAVE_AVX2
+// The cells at F + at[k] + shift and their right neighbours for eight k: each
+// load holds (dx, dy) of both, and four such per 128-bit half transpose into
+// one vector per component, lanes in the order of k.
+KNETIX_AVX2_INLINE void cellPairs(const OffsetCell* F, const int32_t* at, int64_t shift, __m256i& dx0,
+                                  __m256i& dy0, __m256i& dx1, __m256i& dy1)
+{
+    auto pair = [F, at, shift](int k) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(F + at[k] + shift));
+    };
+    const __m256i r0 = _mm256_inserti128_si256(_mm256_castsi128_si256(pair(0)), pair(4), 1);
+    const __m256i r1 = _mm256_inserti128_si256(_mm256_castsi128_si256(pair(1)), pair(5), 1);
+    const __m256i r2 = _mm256_inserti128_si256(_mm256_castsi128_si256(pair(2)), pair(6), 1);
+    const __m256i r3 = _mm256_inserti128_si256(_mm256_castsi128_si256(pair(3)), pair(7), 1);
+    const __m256i u0 = _mm256_unpacklo_epi32(r0, r1), u1 = _mm256_unpackhi_epi32(r0, r1);
+    const __m256i u2 = _mm256_unpacklo_epi32(r2, r3), u3 = _mm256_unpackhi_epi32(r2, r3);
+    dx0 = _mm256_unpacklo_epi64(u0, u2);
+    dy0 = _mm256_unpackhi_epi64(u0, u2);
+    dx1 = _mm256_unpacklo_epi64(u1, u3);
+    dy1 = _mm256_unpackhi_epi64(u1, u3);
+}
+
+// (64 - fx)(64 - fy) c00 + fx (64 - fy) c10 + (64 - fx) fy c01 + fx fy c11,
+// summed the separable way, which is the same integer, then / 4096.
+KNETIX_AVX2_INLINE __m256i blendCells(__m256i fx, __m256i fy, __m256i c00, __m256i c10, __m256i c01,
+                                      __m256i c11)
+{
+    const __m256i sixtyFour = _mm256_set1_epi32(64);
+    const __m256i gx = _mm256_sub_epi32(sixtyFour, fx), gy = _mm256_sub_epi32(sixtyFour, fy);
+    const __m256i top = _mm256_add_epi32(_mm256_mullo_epi32(gx, c00), _mm256_mullo_epi32(fx, c10));
+    const __m256i bottom = _mm256_add_epi32(_mm256_mullo_epi32(gx, c01), _mm256_mullo_epi32(fx, c11));
+    return kernels::avx2::divide4096(
+        _mm256_add_epi32(_mm256_mullo_epi32(gy, top), _mm256_mullo_epi32(fy, bottom)));
+}
+
+// Points x0, x0 + 2, ... of row y at offsets (ox, oy) into out[0], out[2],
+// ...; the cells between them are set to (0, 0), as the patch holds them
+// before it is filled.
+KNETIX_AVX2 void resampleRowAvx2(const ToolView& t, int32_t y, int32_t x0, int32_t count,
+                                 const int32_t* ox, const int32_t* oy, OffsetCell* out)
+{
+    const int32_t W = t.W, H = t.H;
+    int32_t k = 0;
+    if (W < kVectorSideLimit && H < kVectorSideLimit) {
+        const __m256i zero = _mm256_setzero_si256(), sixtyThree = _mm256_set1_epi32(63);
+        const __m256i wLast = _mm256_set1_epi32(W - 1), hLast = _mm256_set1_epi32(H - 1);
+        const __m256i width = _mm256_set1_epi32(W), rowY = _mm256_set1_epi32(y);
+        const __m256i steps = _mm256_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14);
+        const __m256i limit = _mm256_set1_epi32(kComponentLimit);
+        alignas(32) int32_t at[8];
+        for (; k + 8 <= count; k += 8) {
+            const __m256i OX = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ox + k));
+            const __m256i OY = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(oy + k));
+            const __m256i x = _mm256_add_epi32(_mm256_set1_epi32(x0 + 2 * k), steps);
+            // The top left cell of the 2 x 2 block read; the usual case has
+            // the whole block inside the field.
+            const __m256i ax = _mm256_add_epi32(x, _mm256_srai_epi32(OX, 6));
+            const __m256i ay = _mm256_add_epi32(rowY, _mm256_srai_epi32(OY, 6));
+            const __m256i usual = _mm256_and_si256(
+                _mm256_and_si256(_mm256_cmpgt_epi32(ax, zero), _mm256_cmpgt_epi32(wLast, ax)),
+                _mm256_and_si256(_mm256_cmpgt_epi32(ay, zero), _mm256_cmpgt_epi32(hLast, ay)));
+            // Other points read cell 0, which every field has, and are redone.
+            _mm256_store_si256(reinterpret_cast<__m256i*>(at),
+                               _mm256_and_si256(usual, _mm256_add_epi32(_mm256_mullo_epi32(ay, width), ax)));
+            __m256i dx00, dy00, dx10, dy10, dx01, dy01, dx11, dy11;
+            cellPairs(t.F, at, 0, dx00, dy00, dx10, dy10);
+            cellPairs(t.F, at, W, dx01, dy01, dx11, dy11);
+            const __m256i magnitude = _mm256_or_si256(
+                _mm256_or_si256(_mm256_or_si256(_mm256_abs_epi32(dx00), _mm256_abs_epi32(dy00)),
+                                _mm256_or_si256(_mm256_abs_epi32(dx10), _mm256_abs_epi32(dy10))),
+                _mm256_or_si256(_mm256_or_si256(_mm256_abs_epi32(dx01), _mm256_abs_epi32(dy01)),
+                                _mm256_or_si256(_mm256_abs_epi32(dx11), _mm256_abs_epi32(dy11))));
+            // A magnitude with any bit above the limit's (the sign bit too,
+            // which abs(INT32_MIN) keeps) is beyond it.
+            const __m256i fine = _mm256_and_si256(
+                _mm256_cmpeq_epi32(_mm256_andnot_si256(limit, magnitude), zero), usual);
+            // The four weights' sum taken the separable way, which is the
+            // same integer.
+            const __m256i fx = _mm256_and_si256(OX, sixtyThree), fy = _mm256_and_si256(OY, sixtyThree);
+            const __m256i dx = _mm256_add_epi32(OX, blendCells(fx, fy, dx00, dx10, dx01, dx11));
+            const __m256i dy = _mm256_add_epi32(OY, blendCells(fx, fy, dy00, dy10, dy01, dy11));
+            // Cells (dx, dy) with a (0, 0) cell after each: points 0 1 | 4 5
+            // and 2 3 | 6 7 first, then spread out.
+            const __m256i low = _mm256_unpacklo_epi32(dx, dy), high = _mm256_unpackhi_epi32(dx, dy);
+            const __m256i c0 = _mm256_unpacklo_epi64(low, zero), c1 = _mm256_unpackhi_epi64(low, zero);
+            const __m256i c2 = _mm256_unpacklo_epi64(high, zero), c3 = _mm256_unpackhi_epi64(high, zero);
+            __m256i* to = reinterpret_cast<__m256i*>(out + 2 * k);
+            _mm256_storeu_si256(to, _mm256_permute2x128_si256(c0, c1, 0x20));     // points 0, 1
+            _mm256_storeu_si256(to + 1, _mm256_permute2x128_si256(c2, c3, 0x20)); // points 2, 3
+            _mm256_storeu_si256(to + 2, _mm256_permute2x128_si256(c0, c1, 0x31)); // points 4, 5
+            _mm256_storeu_si256(to + 3, _mm256_permute2x128_si256(c2, c3, 0x31)); // points 6, 7
+            const int redo = ~_mm256_movemask_ps(_mm256_castsi256_ps(fine)) & 0xFF;
+            for (int lane = 0; lane < 8; ++lane)
+                if (redo & (1 << lane))
+                    out[2 * (k + lane)] = t.resample(x0 + 2 * (k + lane), y, ox[k + lane], oy[k + lane]);
+        }
+    }
+    resampleRowPortable(t, y, x0 + 2 * k, count - k, ox + k, oy + k, out + 2 * k);
+}
+#endif
+
+// visitSquare for the kinds that resample the field: offsetAt gives the
+// offset (ox, oy) of a point, and the points of a row are resampled together.
+// The cells between the points are left (0, 0).
+template <class OffsetAt>
+void resampleSquare(const ToolView& t, OffsetCell* patch, const Rect& square, bool moveRange,
+                    OffsetAt offsetAt)
+{
+    const int64_t W = t.tool.pictureWidth();
+    const int64_t H = t.tool.pictureHeight();
+    const int64_t r = t.tool.radius();
+    if (W < 2 || H < 2 || int64_t(square.right) - square.left != 2 * r ||
+        int64_t(square.bottom) - square.top != 2 * r)
+        return;
+    const int64_t side = t.tool.diameter();
+    const int64_t xLow = 1, xHigh = moveRange ? W - 2 : W - 1;
+    const int64_t yLow = moveRange ? 1 : 0, yHigh = moveRange ? H - 2 : H - 1;
+    // The points of a row that pass the range test: the first at or after
+    // xLow, every second one up to xHigh (at most r of them).
+    const int64_t left = square.left;
+    const int64_t xFirst = std::max(left, xLow + ((xLow - left) & 1));
+    const int64_t xLast = std::min<int64_t>(square.right - 1, xHigh);
+    if (xFirst > xLast)
+        return;
+    const int32_t count = int32_t((xLast - xFirst) / 2 + 1); // at most r
+    alignas(32) int32_t ox[CMTool::kMaxRadius], oy[CMTool::kMaxRadius];
+#if KNETIX_HAVE_AVX2
+    const bool avx2 = kernels::level() == kernels::Level::Avx2;
+#endif
+    for (int64_t y = square.top; y < square.bottom; y += 2) {
+        if (y < yLow || y > yHigh)
+            continue;
+        for (int32_t k = 0; k < count; ++k) {
+            const auto [dx, dy] = offsetAt(int32_t(xFirst + 2 * k), int32_t(y));
+            ox[k] = saturate32(dx);
+            oy[k] = saturate32(dy);
+        }
+        OffsetCell* out = patch + (y - square.top) * side + (xFirst - left);
+#if KNETIX_HAVE_AVX2
+        if (avx2) {
+            resampleRowAvx2(t, int32_t(y), int32_t(xFirst), count, ox, oy, out);
+            continue;
+        }
+#endif
+        resampleRowPortable(t, int32_t(y), int32_t(xFirst), count, ox, oy, out);
+    }
+}
+
+using Offset = std::pair<int64_t, int64_t>;
+
 } // namespace
 
 void CMTool_Move::apply(const OffsetCell* field, OffsetCell* patch, const Rect&, const Rect& square,
@@ -135,11 +319,9 @@ void CMTool_Move::apply(const OffsetCell* field, OffsetCell* patch, const Rect&,
     if (!field || !patch)
         return;
     const ToolView t(*this, field, square);
-    visitSquare(*this, patch, square, true, [&](int32_t x, int32_t y) {
+    resampleSquare(t, patch, square, true, [&](int32_t x, int32_t y) {
         const int64_t w = int64_t(t.D) * t.falloff(x - t.cx, y - t.cy);
-        const int64_t ox = -(t.sn * w * t.V / 4096);
-        const int64_t oy = -(t.cs * w * t.V / 4096);
-        return t.resample(x, y, ox, oy);
+        return Offset{-(t.sn * w * t.V / 4096), -(t.cs * w * t.V / 4096)};
     });
 }
 
@@ -149,10 +331,10 @@ void CMTool_ZoomIn::apply(const OffsetCell* field, OffsetCell* patch, const Rect
     if (!field || !patch)
         return;
     const ToolView t(*this, field, square);
-    visitSquare(*this, patch, square, false, [&](int32_t x, int32_t y) {
+    resampleSquare(t, patch, square, false, [&](int32_t x, int32_t y) {
         const int64_t dx = x - t.cx, dy = y - t.cy;
         const int64_t k = int64_t(t.V) * t.D * t.falloff(int32_t(dx), int32_t(dy));
-        return t.resample(x, y, -(k * dx / 4096), -(k * dy / 4096));
+        return Offset{-(k * dx / 4096), -(k * dy / 4096)};
     });
 }
 
@@ -162,10 +344,10 @@ void CMTool_ZoomOut::apply(const OffsetCell* field, OffsetCell* patch, const Rec
     if (!field || !patch)
         return;
     const ToolView t(*this, field, square);
-    visitSquare(*this, patch, square, false, [&](int32_t x, int32_t y) {
+    resampleSquare(t, patch, square, false, [&](int32_t x, int32_t y) {
         const int64_t dx = x - t.cx, dy = y - t.cy;
         const int64_t k = int64_t(t.V) * t.D * t.falloff(int32_t(dx), int32_t(dy));
-        return t.resample(x, y, k * dx / 4096, k * dy / 4096);
+        return Offset{k * dx / 4096, k * dy / 4096};
     });
 }
 
@@ -175,10 +357,10 @@ void CMTool_Undo::apply(const OffsetCell* field, OffsetCell* patch, const Rect&,
     if (!field || !patch)
         return;
     const ToolView t(*this, field, square);
-    visitSquare(*this, patch, square, false, [&](int32_t x, int32_t y) {
+    resampleSquare(t, patch, square, false, [&](int32_t x, int32_t y) {
         const int64_t k = int64_t(t.V) * t.falloff(x - t.cx, y - t.cy) / 8;
         const OffsetCell& c = t.at(x, y);
-        return t.resample(x, y, -(k * c.dx / 4096), -(k * c.dy / 4096));
+        return Offset{-(k * c.dx / 4096), -(k * c.dy / 4096)};
     });
 }
 
@@ -192,7 +374,7 @@ void CMTool_Whirl::apply(const OffsetCell* field, OffsetCell* patch, const Rect&
     // cosine and sine are worked out once, on first use.
     double cosines[65], sines[65];
     bool known[65] = {};
-    visitSquare(*this, patch, square, false, [&](int32_t x, int32_t y) {
+    resampleSquare(t, patch, square, false, [&](int32_t x, int32_t y) {
         const int32_t dx = x - t.cx, dy = y - t.cy;
         const int32_t g = t.falloff(dx, dy);
         int64_t ox = 0, oy = 0;
@@ -210,7 +392,7 @@ void CMTool_Whirl::apply(const OffsetCell* field, OffsetCell* patch, const Rect&
             ox = int64_t(std::trunc((cw * dx + sw * dy + 32.0) / 64.0 - hx));
             oy = int64_t(std::trunc((cw * dy - sw * dx + 32.0) / 64.0 - hy));
         }
-        return t.resample(x, y, ox, oy);
+        return Offset{ox, oy};
     });
 }
 
@@ -222,7 +404,7 @@ void CMTool_Zoom::apply(const OffsetCell* field, OffsetCell* patch, const Rect&,
     const ToolView t(*this, field, square);
     const double cz = 64.0 * std::cos(1.0);
     const double sz = 64.0 * std::sin(1.0);
-    visitSquare(*this, patch, square, false, [&](int32_t x, int32_t y) {
+    resampleSquare(t, patch, square, false, [&](int32_t x, int32_t y) {
         const int32_t dx = x - t.cx, dy = y - t.cy;
         const int32_t g = t.falloff(dx, dy);
         int64_t ox = 0, oy = 0;
@@ -233,7 +415,7 @@ void CMTool_Zoom::apply(const OffsetCell* field, OffsetCell* patch, const Rect&,
             ox = (px + 2 * (t.cs * w * t.V / 4096)) / 3;
             oy = (py - 2 * (t.sn * w * t.V / 4096)) / 3;
         }
-        return t.resample(x, y, ox, oy);
+        return Offset{ox, oy};
     });
 }
 

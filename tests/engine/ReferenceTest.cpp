@@ -256,6 +256,33 @@ TEST_P(ReferenceTest, FullSizeBandsAndThreadsMatch)
     }
 }
 
+TEST_P(ReferenceTest, FullSizeMatchesForEveryRatioEdgeAndThreadCount)
+{
+    // Pictures exactly 2 and 3 times the field (every scaled offset an exact
+    // quotient), just above and below it (neighbouring columns in different
+    // field cells, which the vector form gathers), every row padding, and
+    // fields that pull the top row's last pixels from the picture's top right
+    // corner, where the block ends.
+    const int32_t w = 37, h = 23;
+    const std::pair<int32_t, int32_t> pictures[] = {{2 * w, 2 * h}, {3 * w, 3 * h}, {w + 1, h + 2},
+                                                    {w - 3, h - 4}, {8 * w + 1, 3 * h}, {64, 40},
+                                                    {65, 41}, {66, 42}, {67, 43}};
+    uint32_t seed = 700;
+    for (auto [W, H] : pictures) {
+        for (Range range : {Range::Small, Range::Medium})
+            for (unsigned threads : {1u, 2u, 8u}) {
+                seed += 2;
+                expectFullSizeMatches(W, H, makeField(w, h, range, seed), threads, seed + 1);
+            }
+        Field corner(w, h, OffsetCell(64 * 4, -64 * 4));
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x)
+                corner.at(x, y) = OffsetCell(64 * 4 + x, -64 * 4 - 3 * y); // right and up
+        for (unsigned threads : {1u, 2u, 8u})
+            expectFullSizeMatches(W, H, corner, threads, ++seed);
+    }
+}
+
 TEST_P(ReferenceTest, RendererStartsFromTheUnwarpedPictureEachTime)
 {
     // Each render must replace every byte of the previous one: the rendered
@@ -339,6 +366,21 @@ TEST_P(ReferenceTest, StrokesMatchForEveryToolValueAndPosition)
                     }
                     ASSERT_EQ(pair.engineTool->record(), pair.referenceTool->record());
                 }
+        }
+}
+
+TEST_P(ReferenceTest, StrokesMatchForEveryRadius)
+{
+    // The falloff and the grouping of a row's points into eights depend on
+    // the radius: odd and even ones, powers of two and the largest.
+    const Field start = makeField(301, 211, Range::Medium, 600);
+    const Rect picture{0, 0, 301, 211};
+    for (int32_t radius : {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 33, 64, 88, 127, 177, 255, 1024})
+        for (ToolKind kind : {ToolKind::ZoomIn, ToolKind::Whirl, ToolKind::Move}) {
+            StrokePair pair(start, kind, radius, 64);
+            for (auto [X, Y] : {std::pair{150, 100}, {153, 107}, {3, 208}, {299, 2}})
+                pair.stroke(picture, X, Y);
+            ASSERT_EQ(pair.engineField.cells, pair.referenceField.cells) << describe(kind, radius, 64, 0, 0);
         }
 }
 
