@@ -1,5 +1,7 @@
 #include "skin/Look.h"
 
+#include "artwork/SkinColours.h"
+
 #include <QApplication>
 #include <QStyleFactory>
 
@@ -7,12 +9,12 @@ namespace knetix {
 
 namespace {
 
-const QColor kGraphite(47, 49, 53);
+using skincolours::kAmber;
+using skincolours::kGraphite;
+using skincolours::kInk;
 const QColor kFace(60, 62, 68);
 const QColor kWell(30, 31, 34);
-const QColor kInk(226, 228, 232);
 const QColor kInkDisabled(120, 122, 128);
-const QColor kAmber(255, 176, 52);
 const QColor kOnAmber(20, 20, 22);
 
 } // namespace

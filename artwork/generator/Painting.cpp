@@ -1,5 +1,7 @@
 #include "Painting.h"
 
+#include "artwork/SkinColours.h"
+
 #include "ToolFrames.h"
 
 #include <QFontDatabase>
@@ -18,12 +20,7 @@ namespace knetix::art {
 
 namespace {
 
-const QColor kGraphite(47, 49, 53);
-const QColor kAmber(255, 176, 52);
-const QColor kAmberDim(196, 140, 62);
-const QColor kInk(226, 228, 232);
-const QColor kInkDown(150, 152, 158);
-const QColor kRim(14, 14, 16);
+using namespace skincolours;
 
 const char* const kSans = "DejaVu Sans";
 const char* const kCondensed = "DejaVu Sans Condensed";
