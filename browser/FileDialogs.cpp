@@ -423,6 +423,15 @@ bool CFileDlg::enterTypedFolder(const std::string& path)
     return true;
 }
 
+bool CFileDlg::showTypedFile(const std::string& path)
+{
+    const std::string folder = browser::parentFolder(path);
+    if (!goTo(folder))
+        return false;
+    putName(qs(path.substr(folder.size())));
+    return true;
+}
+
 bool CFileDlg::goTo(const std::string& folder)
 {
     if (folder == m_folder)
@@ -756,11 +765,8 @@ void CFileOpenDlg::okPressed()
                         MessageKind::Warning);
             return;
         }
-        const QString name = qs(path.substr(folder.size()));
-        if (!goTo(folder))
-            return;
-        putName(name);
-        accept(ss(name));
+        if (showTypedFile(path))
+            accept(ss(nameEdit()->text()));
         return;
     }
     QListWidgetItem* item = selectedItem();
@@ -823,10 +829,8 @@ void CFileSaveDlg::okPressed()
                         MessageKind::Warning);
             return;
         }
-        const QString name = qs(path.substr(folder.size()));
-        if (!goTo(folder))
+        if (!showTypedFile(path))
             return;
-        putName(name);
         m_folderMark = false;
     }
     if (m_folderMark || atMyComputer()) {

@@ -116,6 +116,9 @@ protected:
     // A typed path that names a folder: go there, the file-name box emptied
     // (open) or given the default name (save). True if it was a folder.
     bool enterTypedFolder(const std::string& path);
+    // A typed path that names a file: its folder is shown and its name put
+    // into the box (not as typing). False when the folder cannot be listed.
+    bool showTypedFile(const std::string& path);
     QListWidgetItem* selectedItem() const;
     // Enters the folder or volume of the item.
     void enter(const QListWidgetItem* item);
