@@ -129,13 +129,30 @@ Plan makePlan(int32_t W, int32_t H, int32_t stride, const OffsetCell* field, int
     return plan;
 }
 
+// Where output pixel (j, i) reads the source for the field's displacement
+// (DX, DY) there, in 1/64 field pixel: the offset of the pixel up and left of
+// the point, and the weights towards the next ones in 1/64 (0 outside the
+// picture, where the clamped pixel is taken whole).
+inline void pixelPosition(int32_t j, int32_t i, int32_t DX, int32_t DY, int32_t W, int32_t H, int32_t w,
+                          int32_t h, int32_t stride, int32_t& offset, int32_t& rx, int32_t& ry)
+{
+    const int32_t X = 64 * j + int32_t(double(DX) * W / w);
+    const int32_t Y = 64 * i + int32_t(double(DY) * H / h);
+    const int32_t sx = X >> 6, sy = Y >> 6;
+    const bool inside = (X >= 0) & (Y >= 0) & (sx <= W - 2) & (sy <= H - 2);
+    const int32_t px = inside ? sx : clamp32(sx, 1, W - 2);
+    const int32_t py = inside ? sy : clamp32(sy, 1, H - 2);
+    offset = (H - 1 - py) * stride + 3 * px;
+    rx = inside ? X & 63 : 0;
+    ry = inside ? Y & 63 : 0;
+}
+
 // Per row: the field rows around it blended vertically once (vx, vy), then
 // batches of pixels: positions (written to vectorise), pixels, out.
 void renderRowsPortable(const uint8_t* source, uint8_t* output, int32_t W, int32_t H,
                         int32_t stride, const OffsetCell* field, int32_t w, int32_t h,
                         int32_t firstRow, int32_t lastRow, const Plan& plan, int32_t* vx, int32_t* vy)
 {
-    const double pw = W, ph = H, fw = w, fh = h;
     const int32_t* column = plan.column.data();
     const int32_t* weight = plan.weight.data();
     alignas(32) int32_t offset[kBatch], rx[kBatch], ry[kBatch];
@@ -159,15 +176,7 @@ void renderRowsPortable(const uint8_t* source, uint8_t* output, int32_t W, int32
                 const int32_t c = col[k], o = wt[k];
                 const int32_t DX = ((64 - o) * vx[c] + o * vx[c + 1]) / 4096;
                 const int32_t DY = ((64 - o) * vy[c] + o * vy[c + 1]) / 4096;
-                const int32_t X = 64 * (js + k) + int32_t(double(DX) * pw / fw);
-                const int32_t Y = 64 * i + int32_t(double(DY) * ph / fh);
-                const int32_t sx = X >> 6, sy = Y >> 6;
-                const bool inside = (X >= 0) & (Y >= 0) & (sx <= W - 2) & (sy <= H - 2);
-                const int32_t px = inside ? sx : clamp32(sx, 1, W - 2);
-                const int32_t py = inside ? sy : clamp32(sy, 1, H - 2);
-                offset[k] = (H - 1 - py) * stride + 3 * px;
-                rx[k] = inside ? X & 63 : 0;
-                ry[k] = inside ? Y & 63 : 0;
+                pixelPosition(js + k, i, DX, DY, W, H, w, h, stride, offset[k], rx[k], ry[k]);
             }
             kernels::mixPixelsPortable(source, stride, offset, rx, ry, n, pixels);
             std::memcpy(out + 3 * int64_t(js), pixels, size_t(3 * n));
@@ -301,15 +310,7 @@ KNETIX_AVX2 void renderRowsAvx2(const uint8_t* source, uint8_t* output, int32_t 
             const int32_t c = column[js + k], o = weight[js + k];
             const int32_t DX = ((64 - o) * v[2 * c] + o * v[2 * c + 2]) / 4096;
             const int32_t DY = ((64 - o) * v[2 * c + 1] + o * v[2 * c + 3]) / 4096;
-            const int32_t X = 64 * (js + k) + int32_t(double(DX) * W / w);
-            const int32_t Y = 64 * i + int32_t(double(DY) * H / h);
-            const int32_t sx = X >> 6, sy = Y >> 6;
-            const bool inside = (X >= 0) & (Y >= 0) & (sx <= W - 2) & (sy <= H - 2);
-            const int32_t px = inside ? sx : clamp32(sx, 1, W - 2);
-            const int32_t py = inside ? sy : clamp32(sy, 1, H - 2);
-            offset[k] = (H - 1 - py) * stride + 3 * px;
-            rx[k] = inside ? X & 63 : 0;
-            ry[k] = inside ? Y & 63 : 0;
+            pixelPosition(js + k, i, DX, DY, W, H, w, h, stride, offset[k], rx[k], ry[k]);
         }
         kernels::mixPixelsPortable(source, stride, offset, rx, ry, n, out + 3 * int64_t(js));
     }

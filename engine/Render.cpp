@@ -100,13 +100,32 @@ bool batchedFits(const PictureBuffers& p)
            int64_t(p.height) * p.stride <= INT32_MAX;
 }
 
-// Each batch of a row: positions into offset/fx/fy (written to vectorise),
-// then the pixels into a scratch row, then out.
+// Where n pixels of row y from column xs read the source: the offset of the
+// pixel up and left of the point and the weights towards the next ones, in
+// 1/64 (0 outside the picture, where the clamped pixel is taken whole).
+// Written to vectorise.
+inline void smoothPositions(const PictureBuffers& p, const OffsetCell* c, int32_t a, int32_t xs, int32_t y,
+                            int32_t n, int32_t* offset, int32_t* fx, int32_t* fy)
+{
+    const int32_t H = p.height, stride = p.stride;
+    const int32_t xHigh = p.width - 2, yHigh = H - 2;
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t X = a * clampComponent(c[i].dx) + 4096 * (xs + i);
+        const int32_t Y = a * clampComponent(c[i].dy) + 4096 * y;
+        const int32_t sx = X >> 12, sy = Y >> 12;
+        const bool inside = sx >= 2 && sx <= xHigh && sy >= 2 && sy <= yHigh;
+        offset[i] = (H - 1 - clamp32(sy, 1, yHigh)) * stride + 3 * clamp32(sx, 1, xHigh);
+        fx[i] = inside ? (X >> 6) & 63 : 0;
+        fy[i] = inside ? (Y >> 6) & 63 : 0;
+    }
+}
+
+// Each batch of a row: positions into offset/fx/fy, then the pixels into a
+// scratch row, then out.
 void renderRowsSmoothPortable(const PictureBuffers& p, const OffsetCell* field, int32_t a,
                               int32_t x0, int32_t x1, int32_t y0, int32_t y1)
 {
     const int32_t W = p.width, H = p.height, stride = p.stride;
-    const int32_t xHigh = W - 2, yHigh = H - 2;
     alignas(32) int32_t offset[kBatch], fx[kBatch], fy[kBatch];
     alignas(32) uint8_t pixels[3 * kBatch + kernels::kOutSlack];
     for (int32_t y = y0; y <= y1; ++y) {
@@ -115,15 +134,7 @@ void renderRowsSmoothPortable(const PictureBuffers& p, const OffsetCell* field, 
         for (int32_t xs = x0; xs <= x1; xs += kBatch) {
             const int32_t n = std::min(kBatch, x1 - xs + 1);
             const OffsetCell* c = cells + xs;
-            for (int32_t i = 0; i < n; ++i) {
-                const int32_t X = a * clampComponent(c[i].dx) + 4096 * (xs + i);
-                const int32_t Y = a * clampComponent(c[i].dy) + 4096 * y;
-                const int32_t sx = X >> 12, sy = Y >> 12;
-                const bool inside = sx >= 2 && sx <= xHigh && sy >= 2 && sy <= yHigh;
-                offset[i] = (H - 1 - clamp32(sy, 1, yHigh)) * stride + 3 * clamp32(sx, 1, xHigh);
-                fx[i] = inside ? (X >> 6) & 63 : 0;
-                fy[i] = inside ? (Y >> 6) & 63 : 0;
-            }
+            smoothPositions(p, c, a, xs, y, n, offset, fx, fy);
             kernels::mixPixelsPortable(p.source, stride, offset, fx, fy, n, pixels);
             std::memcpy(out + 3 * int64_t(xs), pixels, size_t(3 * n));
         }
@@ -252,15 +263,7 @@ KNETIX_AVX2 void renderRowsSmoothAvx2(const PictureBuffers& p, const OffsetCell*
         const int32_t n = x1 + 1 - xs;
         if (n > 0) {
             const OffsetCell* c = cells + xs;
-            for (int32_t i = 0; i < n; ++i) {
-                const int32_t X = a * clampComponent(c[i].dx) + 4096 * (xs + i);
-                const int32_t Y = a * clampComponent(c[i].dy) + 4096 * y;
-                const int32_t sx = X >> 12, sy = Y >> 12;
-                const bool inside = sx >= 2 && sx <= xHigh && sy >= 2 && sy <= yHigh;
-                offset[i] = (H - 1 - clamp32(sy, 1, yHigh)) * stride + 3 * clamp32(sx, 1, xHigh);
-                fx[i] = inside ? (X >> 6) & 63 : 0;
-                fy[i] = inside ? (Y >> 6) & 63 : 0;
-            }
+            smoothPositions(p, c, a, xs, y, n, offset, fx, fy);
             kernels::mixPixelsPortable(p.source, stride, offset, fx, fy, n, out + 3 * int64_t(xs));
         }
     }
