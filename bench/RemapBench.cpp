@@ -1,8 +1,13 @@
 // The yardstick for the own-size render: a common vision library's bilinear
 // remap of the same 4000 x 3000 picture through the same displacement, idle
-// and with one core busy elsewhere. Built only where that library is found.
+// and with one core busy elsewhere, measured beside the own-size render in the
+// same run, so that the budgets compare the two under the same conditions.
+// Built only where that library is found.
 
 #include "BenchInputs.h"
+#include "BudgetReporter.h"
+#include "engine/FullSizeRenderer.h"
+#include "container/WA.h"
 
 #include <benchmark/benchmark.h>
 #include <opencv2/core.hpp>
@@ -74,7 +79,51 @@ void BM_RemapLoaded(benchmark::State& state)
 }
 BENCHMARK(BM_RemapLoaded)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The own-size render of the same picture through the same field, each
+// benchmark right after the remap it is held against.
+FullSizeRenderer& ownSizeRenderer()
+{
+    static FullSizeRenderer renderer = [] {
+        FullSizeRenderer r;
+        r.load(*noisePicture(kW, kH));
+        return r;
+    }();
+    return renderer;
+}
+
+void BM_OwnSizeRender(benchmark::State& state)
+{
+    FullSizeRenderer& renderer = ownSizeRenderer();
+    const std::vector<OffsetCell> field = wavyField(kFieldW, kFieldH, 64 * 10);
+    for (auto _ : state)
+        renderer.render(field.data(), kFieldW, kFieldH, unsigned(state.range(0)));
+    state.SetItemsProcessed(state.iterations() * kW * kH);
+}
+// Argument: threads (0: all cores).
+BENCHMARK(BM_OwnSizeRender)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_OwnSizeRenderLoaded(benchmark::State& state)
+{
+    FullSizeRenderer& renderer = ownSizeRenderer();
+    const std::vector<OffsetCell> field = wavyField(kFieldW, kFieldH, 64 * 10);
+    BusyCore busy;
+    for (auto _ : state)
+        renderer.render(field.data(), kFieldW, kFieldH);
+    state.SetItemsProcessed(state.iterations() * kW * kH);
+}
+BENCHMARK(BM_OwnSizeRenderLoaded)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 } // namespace
 } // namespace knetix
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    using knetix::bench::addRelativeBudget;
+    // Half as fast again as the remap: two thirds of its time per picture.
+    addRelativeBudget("BM_OwnSizeRender/0", "BM_Remap/0", 1.0 / 1.5,
+                      "own size on all cores, 1.5 x the remap's speed");
+    addRelativeBudget("BM_OwnSizeRenderLoaded", "BM_RemapLoaded", 1.0 / 1.5,
+                      "the same with one core busy elsewhere");
+    addRelativeBudget("BM_OwnSizeRender/1", "BM_Remap/1", 1.0 / 1.5, "the same on one thread");
+    return knetix::bench::runWithBudgets(argc, argv);
+}
