@@ -156,7 +156,7 @@ void BM_SharpFullSmoothRender(benchmark::State& state)
         sharp.renderAll(field.data(), int32_t(field.size()), int32_t(state.iterations() % 65),
                         RenderMode::Smooth, unsigned(state.range(0)));
 }
-// Argument: threads (0: as the canvas chooses, which at scale 2 is one).
+// Argument: threads (0: as the canvas chooses, which at scale 2 is all cores).
 BENCHMARK(BM_SharpFullSmoothRender)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Blend and fast render of a playback frame on the display.

