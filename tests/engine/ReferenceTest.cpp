@@ -376,7 +376,7 @@ TEST_P(ReferenceTest, StrokesMatchForEveryRadius)
     const Field start = makeField(301, 211, Range::Medium, 600);
     const Rect picture{0, 0, 301, 211};
     for (int32_t radius : {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 33, 64, 88, 127, 177, 255, 1024})
-        for (ToolKind kind : {ToolKind::ZoomIn, ToolKind::Whirl, ToolKind::Move}) {
+        for (ToolKind kind : kToolKindsByNameOrder) {
             StrokePair pair(start, kind, radius, 64);
             for (auto [X, Y] : {std::pair{150, 100}, {153, 107}, {3, 208}, {299, 2}})
                 pair.stroke(picture, X, Y);
