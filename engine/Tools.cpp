@@ -526,6 +526,95 @@ struct WhirlEight {
     }
 };
 
+// Smooth for the eight points x, x + 2, ..., x + 14 of row y, all of whose
+// neighbours read lie inside the field (3 <= x, x + 14 <= W - 4 and
+// 3 <= y <= H - 4), into out[0], out[2], ..., with (0, 0) between them. In
+// 32 bits: exact while 0 <= V <= 64 (so f <= 64) and the five cells read have
+// components within 2^23 - 1, which keeps f n + 4 (64 - f) c within
+// 256 (2^23 - 1) < 2^31; other points go the plain way.
+template <class CellAt>
+KNETIX_AVX2_INLINE void smoothEight(const ToolView& t, int32_t x, int32_t y, OffsetCell* out,
+                                    const CellAt& cellAt)
+{
+    // Lanes hold the points in the order 0 2 4 6 | 1 3 5 7, as every second
+    // cell comes out of the loads.
+    const __m256i dx = _mm256_add_epi32(_mm256_set1_epi32(x - t.cx), _mm256_setr_epi32(0, 4, 8, 12, 2, 6, 10, 14));
+    const __m256i f = _mm256_srli_epi32(
+        _mm256_mullo_epi32(falloff8(t, dx, _mm256_set1_epi32(y - t.cy)), _mm256_set1_epi32(t.V)), 6);
+    const OffsetCell* at = t.F + int64_t(y) * t.W + x;
+    __m256i cdx, cdy, ldx, ldy, rdx, rdy, adx, ady, bdx, bdy;
+    everySecondCell(at, false, cdx, cdy);
+    everySecondCell(at, true, rdx, rdy);
+    everySecondCell(at - 2, true, ldx, ldy);
+    everySecondCell(at - t.W, false, adx, ady);
+    everySecondCell(at - 3 * int64_t(t.W), false, bdx, bdy);
+    const __m256i magnitude = _mm256_or_si256(
+        _mm256_or_si256(_mm256_or_si256(_mm256_abs_epi32(cdx), _mm256_abs_epi32(cdy)),
+                        _mm256_or_si256(_mm256_abs_epi32(ldx), _mm256_abs_epi32(ldy))),
+        _mm256_or_si256(_mm256_or_si256(_mm256_abs_epi32(rdx), _mm256_abs_epi32(rdy)),
+                        _mm256_or_si256(_mm256_or_si256(_mm256_abs_epi32(adx), _mm256_abs_epi32(ady)),
+                                        _mm256_or_si256(_mm256_abs_epi32(bdx), _mm256_abs_epi32(bdy)))));
+    // Any bit above the limit's, the sign bit of abs(INT32_MIN) too.
+    const __m256i fine = _mm256_cmpeq_epi32(
+        _mm256_andnot_si256(_mm256_set1_epi32((1 << 23) - 1), magnitude), _mm256_setzero_si256());
+    const __m256i keep = _mm256_slli_epi32(_mm256_sub_epi32(_mm256_set1_epi32(64), f), 2); // 4 (64 - f)
+    const __m256i nx = _mm256_add_epi32(_mm256_add_epi32(adx, bdx), _mm256_add_epi32(ldx, rdx));
+    const __m256i ny = _mm256_add_epi32(_mm256_add_epi32(ady, bdy), _mm256_add_epi32(ldy, rdy));
+    const __m256i sx = _mm256_add_epi32(_mm256_mullo_epi32(f, nx), _mm256_mullo_epi32(keep, cdx));
+    const __m256i sy = _mm256_add_epi32(_mm256_mullo_epi32(f, ny), _mm256_mullo_epi32(keep, cdy));
+    // / 256 truncated toward zero: 255 added to negative sums first.
+    const __m256i rx = _mm256_srai_epi32(_mm256_add_epi32(sx, _mm256_srli_epi32(_mm256_srai_epi32(sx, 31), 24)), 8);
+    const __m256i ry = _mm256_srai_epi32(_mm256_add_epi32(sy, _mm256_srli_epi32(_mm256_srai_epi32(sy, 31), 24)), 8);
+    // (dx, dy) pairs: points 0 2 | 1 3 and 4 6 | 5 7, each with a (0, 0) cell
+    // after it, make points 0 1 | 2 3 and so on in memory order.
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i low = _mm256_unpacklo_epi32(rx, ry), high = _mm256_unpackhi_epi32(rx, ry);
+    __m256i* to = reinterpret_cast<__m256i*>(out);
+    _mm256_storeu_si256(to, _mm256_unpacklo_epi64(low, zero));      // points 0, 1
+    _mm256_storeu_si256(to + 1, _mm256_unpackhi_epi64(low, zero));  // points 2, 3
+    _mm256_storeu_si256(to + 2, _mm256_unpacklo_epi64(high, zero)); // points 4, 5
+    _mm256_storeu_si256(to + 3, _mm256_unpackhi_epi64(high, zero)); // points 6, 7
+    const int redo = ~_mm256_movemask_ps(_mm256_castsi256_ps(fine)) & 0xFF;
+    for (int lanes = redo; lanes != 0; lanes &= lanes - 1) {
+        static constexpr int32_t kPoint[8] = {0, 2, 4, 6, 1, 3, 5, 7};
+        const int32_t j = kPoint[std::countr_zero(unsigned(lanes))];
+        out[2 * j] = cellAt(x + 2 * j, y);
+    }
+}
+
+// visitSquare for Smooth, with the points whose neighbours lie inside the
+// field done eight at a time.
+template <class CellAt>
+KNETIX_AVX2 void smoothSquareAvx2(const ToolView& t, OffsetCell* patch, const Rect& square, const CellAt& cellAt)
+{
+    const int64_t W = t.W, H = t.H, r = t.tool.radius();
+    if (W < 2 || H < 2 || int64_t(square.right) - square.left != 2 * r ||
+        int64_t(square.bottom) - square.top != 2 * r)
+        return;
+    const int64_t side = t.tool.diameter();
+    const int64_t left = square.left;
+    const int64_t xFirst = std::max(left, 1 + ((1 - left) & 1));
+    const int64_t xLast = std::min<int64_t>(square.right - 1, W - 1);
+    if (xFirst > xLast)
+        return;
+    const int64_t count = (xLast - xFirst) / 2 + 1;
+    // The first point at or after x = 3; groups of eight run up to W - 4.
+    const int64_t kInner = xFirst >= 3 ? 0 : (3 - xFirst + 1) / 2;
+    for (int64_t y = square.top; y < square.bottom; y += 2) {
+        if (y < 0 || y > H - 1)
+            continue;
+        OffsetCell* row = patch + (y - square.top) * side + (xFirst - left);
+        int64_t k = 0;
+        if (y >= 3 && y <= H - 4) {
+            for (; k < std::min(kInner, count); ++k)
+                row[2 * k] = cellAt(int32_t(xFirst + 2 * k), int32_t(y));
+            for (; k + 8 <= count && xFirst + 2 * k + 14 <= W - 4; k += 8)
+                smoothEight(t, int32_t(xFirst + 2 * k), int32_t(y), row + 2 * k, cellAt);
+        }
+        for (; k < count; ++k)
+            row[2 * k] = cellAt(int32_t(xFirst + 2 * k), int32_t(y));
+    }
+}
 #endif
 
 // visitSquare for the kinds that resample the field: offsetAt gives the
@@ -724,7 +813,7 @@ void CMTool_Smooth::apply(const OffsetCell* field, OffsetCell* patch, const Rect
     if (!field || !patch)
         return;
     const ToolView t(*this, field, square);
-    visitSquare(*this, patch, square, false, [&](int32_t x, int32_t y) {
+    auto cellAt = [&](int32_t x, int32_t y) {
         const OffsetCell& c = t.at(x, y);
         if (x < 3 || x > t.W - 4 || y < 3 || y > t.H - 4)
             return c;
@@ -737,7 +826,12 @@ void CMTool_Smooth::apply(const OffsetCell* field, OffsetCell* patch, const Rect
         const int64_t ndy = int64_t(up1.dy) + up3.dy + left.dy + right.dy;
         return OffsetCell(saturate32((f * ndx + 4 * (64 - f) * c.dx) / 256),
                           saturate32((f * ndy + 4 * (64 - f) * c.dy) / 256));
-    });
+    };
+#if KNETIX_HAVE_AVX2
+    if (kernels::level() == kernels::Level::Avx2 && t.near && t.V >= 0 && t.V <= 64)
+        return smoothSquareAvx2(t, patch, square, cellAt);
+#endif
+    visitSquare(*this, patch, square, false, cellAt);
 }
 
 } // namespace knetix
