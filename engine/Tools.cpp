@@ -216,6 +216,18 @@ KNETIX_AVX2 void resampleRowAvx2(const ToolView& t, int32_t y, int32_t x0, int32
         for (; k + 8 <= count; k += 8) {
             const __m256i OX = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ox + k));
             const __m256i OY = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(oy + k));
+            // Points outside the tool's circle are read at offset (0, 0): in
+            // the usual case (the 2 x 2 blocks inside the field) that gives
+            // their own cells, whatever their size. Loaded with the cells
+            // between, which become (0, 0).
+            const __m256i any = _mm256_or_si256(OX, OY);
+            if (_mm256_testz_si256(any, any) && x0 + 2 * k + 14 <= W - 2 && y >= 1 && y <= H - 2) {
+                const __m256i* from = reinterpret_cast<const __m256i*>(t.F + int64_t(y) * W + x0 + 2 * k);
+                __m256i* to = reinterpret_cast<__m256i*>(out + 2 * k);
+                for (int q = 0; q < 4; ++q)
+                    _mm256_storeu_si256(to + q, _mm256_blend_epi32(_mm256_loadu_si256(from + q), zero, 0xCC));
+                continue;
+            }
             const __m256i x = _mm256_add_epi32(_mm256_set1_epi32(x0 + 2 * k), steps);
             // The top left cell of the 2 x 2 block read; the usual case has
             // the whole block inside the field.
@@ -255,9 +267,10 @@ KNETIX_AVX2 void resampleRowAvx2(const ToolView& t, int32_t y, int32_t x0, int32
             _mm256_storeu_si256(to + 2, _mm256_permute2x128_si256(c0, c1, 0x31)); // points 4, 5
             _mm256_storeu_si256(to + 3, _mm256_permute2x128_si256(c2, c3, 0x31)); // points 6, 7
             const int redo = ~_mm256_movemask_ps(_mm256_castsi256_ps(fine)) & 0xFF;
-            for (int lane = 0; lane < 8; ++lane)
-                if (redo & (1 << lane))
-                    out[2 * (k + lane)] = t.resample(x0 + 2 * (k + lane), y, ox[k + lane], oy[k + lane]);
+            for (int lanes = redo; lanes != 0; lanes &= lanes - 1) {
+                const int32_t j = k + std::countr_zero(unsigned(lanes));
+                out[2 * j] = t.resample(x0 + 2 * j, y, ox[j], oy[j]);
+            }
         }
     }
     resampleRowPortable(t, y, x0 + 2 * k, count - k, ox + k, oy + k, out + 2 * k);
@@ -371,8 +384,11 @@ KNETIX_AVX2 int32_t rowOffsetsAvx2(const ToolView& t, const Eight& eight, int32_
         if (!eight.fits(t, x, y))
             break;
         const __m256i dx = _mm256_add_epi32(_mm256_set1_epi32(x - t.cx), steps);
-        __m256i vx, vy;
-        eight(t, x, y, dx, dy, falloff8(t, dx, dy), vx, vy);
+        const __m256i g = falloff8(t, dx, dy);
+        // Every kind's offset is (0, 0) where the falloff is 0.
+        __m256i vx = g, vy = g;
+        if (!_mm256_testz_si256(g, g))
+            eight(t, x, y, dx, dy, g, vx, vy);
         _mm256_store_si256(reinterpret_cast<__m256i*>(ox + k), vx);
         _mm256_store_si256(reinterpret_cast<__m256i*>(oy + k), vy);
     }
