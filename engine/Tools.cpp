@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdlib>
+#include <type_traits>
 #include <utility>
 
 namespace knetix {
@@ -214,6 +216,18 @@ KNETIX_AVX2 void resampleRowAvx2(const ToolView& t, int32_t y, int32_t x0, int32
         for (; k + 8 <= count; k += 8) {
             const __m256i OX = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ox + k));
             const __m256i OY = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(oy + k));
+            // Points outside the tool's circle are read at offset (0, 0): in
+            // the usual case (the 2 x 2 blocks inside the field) that gives
+            // their own cells, whatever their size. Loaded with the cells
+            // between, which become (0, 0).
+            const __m256i any = _mm256_or_si256(OX, OY);
+            if (_mm256_testz_si256(any, any) && x0 + 2 * k + 14 <= W - 2 && y >= 1 && y <= H - 2) {
+                const __m256i* from = reinterpret_cast<const __m256i*>(t.F + int64_t(y) * W + x0 + 2 * k);
+                __m256i* to = reinterpret_cast<__m256i*>(out + 2 * k);
+                for (int q = 0; q < 4; ++q)
+                    _mm256_storeu_si256(to + q, _mm256_blend_epi32(_mm256_loadu_si256(from + q), zero, 0xCC));
+                continue;
+            }
             const __m256i x = _mm256_add_epi32(_mm256_set1_epi32(x0 + 2 * k), steps);
             // The top left cell of the 2 x 2 block read; the usual case has
             // the whole block inside the field.
@@ -253,21 +267,379 @@ KNETIX_AVX2 void resampleRowAvx2(const ToolView& t, int32_t y, int32_t x0, int32
             _mm256_storeu_si256(to + 2, _mm256_permute2x128_si256(c0, c1, 0x31)); // points 4, 5
             _mm256_storeu_si256(to + 3, _mm256_permute2x128_si256(c2, c3, 0x31)); // points 6, 7
             const int redo = ~_mm256_movemask_ps(_mm256_castsi256_ps(fine)) & 0xFF;
-            for (int lane = 0; lane < 8; ++lane)
-                if (redo & (1 << lane))
-                    out[2 * (k + lane)] = t.resample(x0 + 2 * (k + lane), y, ox[k + lane], oy[k + lane]);
+            for (int lanes = redo; lanes != 0; lanes &= lanes - 1) {
+                const int32_t j = k + std::countr_zero(unsigned(lanes));
+                out[2 * j] = t.resample(x0 + 2 * j, y, ox[j], oy[j]);
+            }
         }
     }
     resampleRowPortable(t, y, x0 + 2 * k, count - k, ox + k, oy + k, out + 2 * k);
 }
 #endif
 
+// The Whirl's turn depends on the falloff alone, which takes 65 values: each
+// one's cosine and sine (times 64) are worked out once, on first use. Entry 0
+// is never used and stays (0, 0).
+struct WhirlTurns {
+    double cosines[65] = {}, sines[65] = {};
+    bool known[65] = {true};
+    int32_t V;
+
+    explicit WhirlTurns(int32_t value) : V(value) {}
+    __attribute__((noinline)) void learn(int32_t g)
+    {
+        const double theta = double(g * (V - 32)) / 1024.0;
+        cosines[g] = 64.0 * std::cos(theta);
+        sines[g] = 64.0 * std::sin(theta);
+        known[g] = true;
+    }
+};
+
+// What a kind without offsets computed eight at a time passes.
+struct NoEight {};
+
+#if KNETIX_HAVE_AVX2
+// The offsets of a row's points eight at a time, for the kinds whose state
+// keeps the products below in the ranges given. Lanes hold points x0 + 2k,
+// k = 0..7; dx and dy are their distances from the centre, which ToolView's
+// near test keeps within 2^15.
+
+// ToolView::falloff for eight points, in the same steps: s = dx^2 + dy^2 fits
+// 32 unsigned bits, and 64 s m (m < 2^28) is formed in 64 bits per lane.
+KNETIX_AVX2_INLINE __m256i falloff8(const ToolView& t, __m256i dx, __m256i dy)
+{
+    const __m256i s = _mm256_add_epi32(_mm256_mullo_epi32(dx, dx), _mm256_mullo_epi32(dy, dy));
+    const __m256i r2 = _mm256_set1_epi32(t.r2);
+    const __m256i outside = _mm256_cmpeq_epi32(_mm256_max_epu32(s, r2), s); // s >= r2, unsigned
+    // Inside the circle 64 s < 2^26; the lanes outside are dropped at the end.
+    const __m256i n = _mm256_slli_epi32(s, 6);
+    const __m256i m = _mm256_set1_epi64x(int64_t(t.m));
+    const __m128i shift = _mm_cvtsi32_si128(t.shift);
+    const __m256i even = _mm256_srl_epi64(_mm256_mul_epu32(n, m), shift);
+    const __m256i odd = _mm256_srl_epi64(_mm256_mul_epu32(_mm256_srli_epi64(n, 32), m), shift);
+    const __m256i e = _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA);
+    const __m256i h = _mm256_sub_epi32(_mm256_set1_epi32(64), e);
+    return _mm256_andnot_si256(outside, _mm256_srli_epi32(_mm256_mullo_epi32(h, h), 6));
+}
+
+// a b / 4096 truncated toward zero for four lanes, through doubles: exact
+// while |a b| < 2^53, where the product and its scaling by 2^-12 are exact
+// and the conversion truncates as C++ divides, and the quotient fits 32 bits.
+KNETIX_AVX2_INLINE __m128i productOver4096(__m128i a, __m128i b)
+{
+    const __m256d p = _mm256_mul_pd(_mm256_cvtepi32_pd(a), _mm256_cvtepi32_pd(b));
+    return _mm256_cvttpd_epi32(_mm256_mul_pd(p, _mm256_set1_pd(1.0 / 4096)));
+}
+
+KNETIX_AVX2_INLINE __m256i productOver4096(__m256i a, __m256i b)
+{
+    return _mm256_setr_m128i(
+        productOver4096(_mm256_castsi256_si128(a), _mm256_castsi256_si128(b)),
+        productOver4096(_mm256_extracti128_si256(a, 1), _mm256_extracti128_si256(b, 1)));
+}
+
+// v / 3 truncated toward zero for any 32-bit v: floor(u / 3) is
+// (u * 0xAAAAAAAB) >> 33 for every u < 2^32 (0xAAAAAAAB is 2^33 / 3 rounded
+// up, 3 of it exceed 2^33 by 1 <= 2^(33 - 32)); taken of |v|, then v's sign.
+KNETIX_AVX2_INLINE __m256i divide3(__m256i v)
+{
+    const __m256i u = _mm256_abs_epi32(v);
+    const __m256i m = _mm256_set1_epi64x(0xAAAAAAABLL);
+    const __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(u, m), 33);
+    // Shifted right by 1 only, the odd lanes' quotients sit in the upper half.
+    const __m256i odd = _mm256_srli_epi64(_mm256_mul_epu32(_mm256_srli_epi64(u, 32), m), 1);
+    return _mm256_sign_epi32(_mm256_blend_epi32(even, odd, 0xAA), v);
+}
+
+// The components of every second cell from at (at[0], at[2], ..., at[14], or
+// with odd at[1] to at[15]) in the lane order 0 2 4 6 | 1 3 5 7 of the eight:
+// 128-bit halves hold cells 0 and 2 of each load.
+KNETIX_AVX2_INLINE void everySecondCell(const OffsetCell* at, bool odd, __m256i& dx, __m256i& dy)
+{
+    const __m256i* v = reinterpret_cast<const __m256i*>(at);
+    const __m256i a = _mm256_loadu_si256(v), b = _mm256_loadu_si256(v + 1);
+    const __m256i c = _mm256_loadu_si256(v + 2), d = _mm256_loadu_si256(v + 3);
+    const __m256 low = _mm256_castsi256_ps(odd ? _mm256_unpackhi_epi64(a, b) : _mm256_unpacklo_epi64(a, b));
+    const __m256 high = _mm256_castsi256_ps(odd ? _mm256_unpackhi_epi64(c, d) : _mm256_unpacklo_epi64(c, d));
+    dx = _mm256_castps_si256(_mm256_shuffle_ps(low, high, 0x88));
+    dy = _mm256_castps_si256(_mm256_shuffle_ps(low, high, 0xDD));
+}
+
+KNETIX_AVX2_INLINE __m256i negate(__m256i v)
+{
+    return _mm256_sub_epi32(_mm256_setzero_si256(), v);
+}
+
+// Fills ox and oy for the points of a row in groups of eight; returns how
+// many points it did, the rest being left to the plain code.
+template <class Eight>
+KNETIX_AVX2 int32_t rowOffsetsAvx2(const ToolView& t, const Eight& eight, int32_t y, int32_t x0,
+                                   int32_t count, int32_t* ox, int32_t* oy)
+{
+    const __m256i dy = _mm256_set1_epi32(y - t.cy);
+    const __m256i steps = _mm256_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14);
+    int32_t k = 0;
+    for (; k + 8 <= count; k += 8) {
+        const int32_t x = x0 + 2 * k;
+        if (!eight.fits(t, x, y))
+            break;
+        const __m256i dx = _mm256_add_epi32(_mm256_set1_epi32(x - t.cx), steps);
+        const __m256i g = falloff8(t, dx, dy);
+        // Every kind's offset is (0, 0) where the falloff is 0.
+        __m256i vx = g, vy = g;
+        if (!_mm256_testz_si256(g, g))
+            eight(t, x, y, dx, dy, g, vx, vy);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(ox + k), vx);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(oy + k), vy);
+    }
+    return k;
+}
+
+// ZoomIn and ZoomOut: k = V D g, then k dx / 4096. While |V D| <= 2^18,
+// |k| <= 2^24 and |k dx| < 2^39.
+struct ScaleEight {
+    int32_t vd;
+    bool inward;
+    static bool usable(const ToolView& t)
+    {
+        const int64_t vd = int64_t(t.V) * t.D;
+        return vd >= -(1 << 18) && vd <= (1 << 18);
+    }
+    bool fits(const ToolView&, int32_t, int32_t) const { return true; }
+    KNETIX_AVX2_INLINE void operator()(const ToolView&, int32_t, int32_t, __m256i dx, __m256i dy,
+                                       __m256i g, __m256i& ox, __m256i& oy) const
+    {
+        const __m256i k = _mm256_mullo_epi32(g, _mm256_set1_epi32(vd));
+        ox = productOver4096(k, dx);
+        oy = productOver4096(k, dy);
+        if (inward) {
+            ox = negate(ox);
+            oy = negate(oy);
+        }
+    }
+};
+
+// Move: sn D g V and cs D g V in 32 bits, exact while |sn D V| and |cs D V|
+// are at most 2^24 (g <= 64).
+struct MoveEight {
+    int32_t sx, sy;
+    static bool usable(const ToolView& t)
+    {
+        const int64_t dv = int64_t(t.D) * t.V;
+        return std::abs(t.sn * dv) <= (1 << 24) && std::abs(t.cs * dv) <= (1 << 24);
+    }
+    bool fits(const ToolView&, int32_t, int32_t) const { return true; }
+    KNETIX_AVX2_INLINE void operator()(const ToolView&, int32_t, int32_t, __m256i, __m256i, __m256i g,
+                                       __m256i& ox, __m256i& oy) const
+    {
+        ox = negate(kernels::avx2::divide4096(_mm256_mullo_epi32(g, _mm256_set1_epi32(sx))));
+        oy = negate(kernels::avx2::divide4096(_mm256_mullo_epi32(g, _mm256_set1_epi32(sy))));
+    }
+};
+
+// Undo: k = V g / 8, then k c / 4096 for the point's own cell c. While
+// 0 <= V <= 64, k <= 2^9, |k c| <= 2^40 and the quotient stays within 2^28.
+struct UndoEight {
+    static bool usable(const ToolView& t) { return t.V >= 0 && t.V <= 64; }
+    // The sixteen cells from the first point on are read whole: they must lie
+    // in the field.
+    bool fits(const ToolView& t, int32_t x, int32_t y) const
+    {
+        return int64_t(y) * t.W + x + 16 <= int64_t(t.W) * t.H;
+    }
+    KNETIX_AVX2_INLINE void operator()(const ToolView& t, int32_t x, int32_t y, __m256i, __m256i,
+                                       __m256i g, __m256i& ox, __m256i& oy) const
+    {
+        __m256i cdx, cdy;
+        everySecondCell(t.F + int64_t(y) * t.W + x, false, cdx, cdy);
+        const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+        cdx = _mm256_permutevar8x32_epi32(cdx, order);
+        cdy = _mm256_permutevar8x32_epi32(cdy, order);
+        const __m256i k = _mm256_srli_epi32(_mm256_mullo_epi32(g, _mm256_set1_epi32(t.V)), 3);
+        ox = negate(productOver4096(k, cdx));
+        oy = negate(productOver4096(k, cdy));
+    }
+};
+
+// Zoom's offset before the division by 3: w = D g / 2, then cs w V and
+// sn w V in 32 bits, exact while 0 <= D <= 2^24, |cs V|, |sn V| <= 2^24 and
+// 32 D |cs V|, 32 D |sn V| <= 2^30 (w <= 32 D).
+struct ZoomEight {
+    double cz, sz;
+    int32_t D, csV, snV;
+    static bool usable(const ToolView& t)
+    {
+        const int64_t most = std::max(std::abs(int64_t(t.cs) * t.V), std::abs(int64_t(t.sn) * t.V));
+        return t.D >= 0 && t.D <= (1 << 24) && most <= (1 << 24) && 32 * t.D * most <= (1 << 30);
+    }
+    bool fits(const ToolView&, int32_t, int32_t) const { return true; }
+    // dx - (cz dx + sz dy + 32) / 64 and dy - (cz dy - sz dx + 32) / 64 in
+    // the plain code's steps (a product by 2^-6 is the same as the quotient
+    // by 64), truncated: within 2^17 for |dx|, |dy| <= 2^15.
+    KNETIX_AVX2_INLINE void turn(__m128i dx, __m128i dy, __m128i& px, __m128i& py) const
+    {
+        const __m256d c = _mm256_set1_pd(cz), s = _mm256_set1_pd(sz);
+        const __m256d half = _mm256_set1_pd(32.0), sixtyFourth = _mm256_set1_pd(1.0 / 64);
+        const __m256d x = _mm256_cvtepi32_pd(dx), y = _mm256_cvtepi32_pd(dy);
+        const __m256d u = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(c, x), _mm256_mul_pd(s, y)), half);
+        const __m256d v = _mm256_add_pd(_mm256_sub_pd(_mm256_mul_pd(c, y), _mm256_mul_pd(s, x)), half);
+        px = _mm256_cvttpd_epi32(_mm256_sub_pd(x, _mm256_mul_pd(u, sixtyFourth)));
+        py = _mm256_cvttpd_epi32(_mm256_sub_pd(y, _mm256_mul_pd(v, sixtyFourth)));
+    }
+    KNETIX_AVX2_INLINE void operator()(const ToolView&, int32_t, int32_t, __m256i dx, __m256i dy,
+                                       __m256i g, __m256i& ox, __m256i& oy) const
+    {
+        const __m256i w = _mm256_srli_epi32(_mm256_mullo_epi32(g, _mm256_set1_epi32(D)), 1);
+        const __m256i a = kernels::avx2::divide4096(_mm256_mullo_epi32(w, _mm256_set1_epi32(csV)));
+        const __m256i b = kernels::avx2::divide4096(_mm256_mullo_epi32(w, _mm256_set1_epi32(snV)));
+        __m128i px0, py0, px1, py1;
+        turn(_mm256_castsi256_si128(dx), _mm256_castsi256_si128(dy), px0, py0);
+        turn(_mm256_extracti128_si256(dx, 1), _mm256_castsi256_si128(dy), px1, py1);
+        const __m256i px = _mm256_setr_m128i(px0, px1), py = _mm256_setr_m128i(py0, py1);
+        const __m256i none = _mm256_cmpeq_epi32(g, _mm256_setzero_si256());
+        ox = _mm256_andnot_si256(none, divide3(_mm256_add_epi32(px, _mm256_slli_epi32(a, 1))));
+        oy = _mm256_andnot_si256(none, divide3(_mm256_sub_epi32(py, _mm256_slli_epi32(b, 1))));
+    }
+};
+
+// Whirl: (cw dx + sw dy + 32) / 64 - hx and (cw dy - sw dx + 32) / 64 - hy
+// in the plain code's steps (the product by 2^-6 again standing for the
+// quotient by 64), truncated: within 2^17 for |dx|, |dy| <= 2^15. cw and sw
+// come from the same table as in the plain code.
+struct WhirlEight {
+    WhirlTurns& turns;
+    bool fits(const ToolView&, int32_t, int32_t) const { return true; }
+    KNETIX_AVX2_INLINE void turn(__m128i g, __m128i dx, __m128i dy, __m128i& ox, __m128i& oy) const
+    {
+        const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+        const __m256d c = _mm256_mask_i32gather_pd(_mm256_setzero_pd(), turns.cosines, g, all, 8);
+        const __m256d s = _mm256_mask_i32gather_pd(_mm256_setzero_pd(), turns.sines, g, all, 8);
+        const __m256d half = _mm256_set1_pd(32.0), sixtyFourth = _mm256_set1_pd(1.0 / 64);
+        const __m256d x = _mm256_cvtepi32_pd(dx), y = _mm256_cvtepi32_pd(dy);
+        // (2 d) / 4 is d / 2 truncated: one more than the floor for odd negative d.
+        const __m256d hx = _mm256_cvtepi32_pd(_mm_srai_epi32(_mm_add_epi32(dx, _mm_srli_epi32(dx, 31)), 1));
+        const __m256d hy = _mm256_cvtepi32_pd(_mm_srai_epi32(_mm_add_epi32(dy, _mm_srli_epi32(dy, 31)), 1));
+        const __m256d u = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(c, x), _mm256_mul_pd(s, y)), half);
+        const __m256d v = _mm256_add_pd(_mm256_sub_pd(_mm256_mul_pd(c, y), _mm256_mul_pd(s, x)), half);
+        ox = _mm256_cvttpd_epi32(_mm256_sub_pd(_mm256_mul_pd(u, sixtyFourth), hx));
+        oy = _mm256_cvttpd_epi32(_mm256_sub_pd(_mm256_mul_pd(v, sixtyFourth), hy));
+    }
+    KNETIX_AVX2_INLINE void operator()(const ToolView&, int32_t, int32_t, __m256i dx, __m256i dy,
+                                       __m256i g, __m256i& ox, __m256i& oy) const
+    {
+        alignas(32) int32_t gs[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(gs), g);
+        for (int32_t v : gs)
+            if (!turns.known[v])
+                turns.learn(v);
+        __m128i ox0, oy0, ox1, oy1;
+        turn(_mm256_castsi256_si128(g), _mm256_castsi256_si128(dx), _mm256_castsi256_si128(dy), ox0, oy0);
+        turn(_mm256_extracti128_si256(g, 1), _mm256_extracti128_si256(dx, 1), _mm256_castsi256_si128(dy),
+             ox1, oy1);
+        const __m256i none = _mm256_cmpeq_epi32(g, _mm256_setzero_si256());
+        ox = _mm256_andnot_si256(none, _mm256_setr_m128i(ox0, ox1));
+        oy = _mm256_andnot_si256(none, _mm256_setr_m128i(oy0, oy1));
+    }
+};
+
+// Smooth for the eight points x, x + 2, ..., x + 14 of row y, all of whose
+// neighbours read lie inside the field (3 <= x, x + 14 <= W - 4 and
+// 3 <= y <= H - 4), into out[0], out[2], ..., with (0, 0) between them. In
+// 32 bits: exact while 0 <= V <= 64 (so f <= 64) and the five cells read have
+// components within 2^23 - 1, which keeps f n + 4 (64 - f) c within
+// 256 (2^23 - 1) < 2^31; other points go the plain way.
+template <class CellAt>
+KNETIX_AVX2_INLINE void smoothEight(const ToolView& t, int32_t x, int32_t y, OffsetCell* out,
+                                    const CellAt& cellAt)
+{
+    // Lanes hold the points in the order 0 2 4 6 | 1 3 5 7, as every second
+    // cell comes out of the loads.
+    const __m256i dx = _mm256_add_epi32(_mm256_set1_epi32(x - t.cx), _mm256_setr_epi32(0, 4, 8, 12, 2, 6, 10, 14));
+    const __m256i f = _mm256_srli_epi32(
+        _mm256_mullo_epi32(falloff8(t, dx, _mm256_set1_epi32(y - t.cy)), _mm256_set1_epi32(t.V)), 6);
+    const OffsetCell* at = t.F + int64_t(y) * t.W + x;
+    __m256i cdx, cdy, ldx, ldy, rdx, rdy, adx, ady, bdx, bdy;
+    everySecondCell(at, false, cdx, cdy);
+    everySecondCell(at, true, rdx, rdy);
+    everySecondCell(at - 2, true, ldx, ldy);
+    everySecondCell(at - t.W, false, adx, ady);
+    everySecondCell(at - 3 * int64_t(t.W), false, bdx, bdy);
+    const __m256i magnitude = _mm256_or_si256(
+        _mm256_or_si256(_mm256_or_si256(_mm256_abs_epi32(cdx), _mm256_abs_epi32(cdy)),
+                        _mm256_or_si256(_mm256_abs_epi32(ldx), _mm256_abs_epi32(ldy))),
+        _mm256_or_si256(_mm256_or_si256(_mm256_abs_epi32(rdx), _mm256_abs_epi32(rdy)),
+                        _mm256_or_si256(_mm256_or_si256(_mm256_abs_epi32(adx), _mm256_abs_epi32(ady)),
+                                        _mm256_or_si256(_mm256_abs_epi32(bdx), _mm256_abs_epi32(bdy)))));
+    // Any bit above the limit's, the sign bit of abs(INT32_MIN) too.
+    const __m256i fine = _mm256_cmpeq_epi32(
+        _mm256_andnot_si256(_mm256_set1_epi32((1 << 23) - 1), magnitude), _mm256_setzero_si256());
+    const __m256i keep = _mm256_slli_epi32(_mm256_sub_epi32(_mm256_set1_epi32(64), f), 2); // 4 (64 - f)
+    const __m256i nx = _mm256_add_epi32(_mm256_add_epi32(adx, bdx), _mm256_add_epi32(ldx, rdx));
+    const __m256i ny = _mm256_add_epi32(_mm256_add_epi32(ady, bdy), _mm256_add_epi32(ldy, rdy));
+    const __m256i sx = _mm256_add_epi32(_mm256_mullo_epi32(f, nx), _mm256_mullo_epi32(keep, cdx));
+    const __m256i sy = _mm256_add_epi32(_mm256_mullo_epi32(f, ny), _mm256_mullo_epi32(keep, cdy));
+    // / 256 truncated toward zero: 255 added to negative sums first.
+    const __m256i rx = _mm256_srai_epi32(_mm256_add_epi32(sx, _mm256_srli_epi32(_mm256_srai_epi32(sx, 31), 24)), 8);
+    const __m256i ry = _mm256_srai_epi32(_mm256_add_epi32(sy, _mm256_srli_epi32(_mm256_srai_epi32(sy, 31), 24)), 8);
+    // (dx, dy) pairs: points 0 2 | 1 3 and 4 6 | 5 7, each with a (0, 0) cell
+    // after it, make points 0 1 | 2 3 and so on in memory order.
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i low = _mm256_unpacklo_epi32(rx, ry), high = _mm256_unpackhi_epi32(rx, ry);
+    __m256i* to = reinterpret_cast<__m256i*>(out);
+    _mm256_storeu_si256(to, _mm256_unpacklo_epi64(low, zero));      // points 0, 1
+    _mm256_storeu_si256(to + 1, _mm256_unpackhi_epi64(low, zero));  // points 2, 3
+    _mm256_storeu_si256(to + 2, _mm256_unpacklo_epi64(high, zero)); // points 4, 5
+    _mm256_storeu_si256(to + 3, _mm256_unpackhi_epi64(high, zero)); // points 6, 7
+    const int redo = ~_mm256_movemask_ps(_mm256_castsi256_ps(fine)) & 0xFF;
+    for (int lanes = redo; lanes != 0; lanes &= lanes - 1) {
+        static constexpr int32_t kPoint[8] = {0, 2, 4, 6, 1, 3, 5, 7};
+        const int32_t j = kPoint[std::countr_zero(unsigned(lanes))];
+        out[2 * j] = cellAt(x + 2 * j, y);
+    }
+}
+
+// visitSquare for Smooth, with the points whose neighbours lie inside the
+// field done eight at a time.
+template <class CellAt>
+KNETIX_AVX2 void smoothSquareAvx2(const ToolView& t, OffsetCell* patch, const Rect& square, const CellAt& cellAt)
+{
+    const int64_t W = t.W, H = t.H, r = t.tool.radius();
+    if (W < 2 || H < 2 || int64_t(square.right) - square.left != 2 * r ||
+        int64_t(square.bottom) - square.top != 2 * r)
+        return;
+    const int64_t side = t.tool.diameter();
+    const int64_t left = square.left;
+    const int64_t xFirst = std::max(left, 1 + ((1 - left) & 1));
+    const int64_t xLast = std::min<int64_t>(square.right - 1, W - 1);
+    if (xFirst > xLast)
+        return;
+    const int64_t count = (xLast - xFirst) / 2 + 1;
+    // The first point at or after x = 3; groups of eight run up to W - 4.
+    const int64_t kInner = xFirst >= 3 ? 0 : (3 - xFirst + 1) / 2;
+    for (int64_t y = square.top; y < square.bottom; y += 2) {
+        if (y < 0 || y > H - 1)
+            continue;
+        OffsetCell* row = patch + (y - square.top) * side + (xFirst - left);
+        int64_t k = 0;
+        if (y >= 3 && y <= H - 4) {
+            for (; k < std::min(kInner, count); ++k)
+                row[2 * k] = cellAt(int32_t(xFirst + 2 * k), int32_t(y));
+            for (; k + 8 <= count && xFirst + 2 * k + 14 <= W - 4; k += 8)
+                smoothEight(t, int32_t(xFirst + 2 * k), int32_t(y), row + 2 * k, cellAt);
+        }
+        for (; k < count; ++k)
+            row[2 * k] = cellAt(int32_t(xFirst + 2 * k), int32_t(y));
+    }
+}
+#endif
+
 // visitSquare for the kinds that resample the field: offsetAt gives the
-// offset (ox, oy) of a point, and the points of a row are resampled together.
-// The cells between the points are left (0, 0).
-template <class OffsetAt>
+// offset (ox, oy) of a point (eight gives them eight at a time where it can),
+// and the points of a row are resampled together. The cells between the
+// points are left (0, 0).
+template <class OffsetAt, class Eight>
 void resampleSquare(const ToolView& t, OffsetCell* patch, const Rect& square, bool moveRange,
-                    OffsetAt offsetAt)
+                    OffsetAt offsetAt, const Eight& eight)
 {
     const int64_t W = t.tool.pictureWidth();
     const int64_t H = t.tool.pictureHeight();
@@ -289,11 +661,18 @@ void resampleSquare(const ToolView& t, OffsetCell* patch, const Rect& square, bo
     alignas(32) int32_t ox[CMTool::kMaxRadius], oy[CMTool::kMaxRadius];
 #if KNETIX_HAVE_AVX2
     const bool avx2 = kernels::level() == kernels::Level::Avx2;
+    const bool eights = avx2 && t.near;
 #endif
     for (int64_t y = square.top; y < square.bottom; y += 2) {
         if (y < yLow || y > yHigh)
             continue;
-        for (int32_t k = 0; k < count; ++k) {
+        int32_t k = 0;
+#if KNETIX_HAVE_AVX2
+        if constexpr (!std::is_same_v<Eight, NoEight>)
+            if (eights)
+                k = rowOffsetsAvx2(t, eight, int32_t(y), int32_t(xFirst), count, ox, oy);
+#endif
+        for (; k < count; ++k) {
             const auto [dx, dy] = offsetAt(int32_t(xFirst + 2 * k), int32_t(y));
             ox[k] = saturate32(dx);
             oy[k] = saturate32(dy);
@@ -319,10 +698,16 @@ void CMTool_Move::apply(const OffsetCell* field, OffsetCell* patch, const Rect&,
     if (!field || !patch)
         return;
     const ToolView t(*this, field, square);
-    resampleSquare(t, patch, square, true, [&](int32_t x, int32_t y) {
+    auto offsetAt = [&](int32_t x, int32_t y) {
         const int64_t w = int64_t(t.D) * t.falloff(x - t.cx, y - t.cy);
         return Offset{-(t.sn * w * t.V / 4096), -(t.cs * w * t.V / 4096)};
-    });
+    };
+#if KNETIX_HAVE_AVX2
+    if (MoveEight::usable(t))
+        return resampleSquare(t, patch, square, true, offsetAt,
+                              MoveEight{int32_t(int64_t(t.sn) * t.D * t.V), int32_t(int64_t(t.cs) * t.D * t.V)});
+#endif
+    resampleSquare(t, patch, square, true, offsetAt, NoEight{});
 }
 
 void CMTool_ZoomIn::apply(const OffsetCell* field, OffsetCell* patch, const Rect&,
@@ -331,11 +716,16 @@ void CMTool_ZoomIn::apply(const OffsetCell* field, OffsetCell* patch, const Rect
     if (!field || !patch)
         return;
     const ToolView t(*this, field, square);
-    resampleSquare(t, patch, square, false, [&](int32_t x, int32_t y) {
+    auto offsetAt = [&](int32_t x, int32_t y) {
         const int64_t dx = x - t.cx, dy = y - t.cy;
         const int64_t k = int64_t(t.V) * t.D * t.falloff(int32_t(dx), int32_t(dy));
         return Offset{-(k * dx / 4096), -(k * dy / 4096)};
-    });
+    };
+#if KNETIX_HAVE_AVX2
+    if (ScaleEight::usable(t))
+        return resampleSquare(t, patch, square, false, offsetAt, ScaleEight{t.V * t.D, true});
+#endif
+    resampleSquare(t, patch, square, false, offsetAt, NoEight{});
 }
 
 void CMTool_ZoomOut::apply(const OffsetCell* field, OffsetCell* patch, const Rect&,
@@ -344,11 +734,16 @@ void CMTool_ZoomOut::apply(const OffsetCell* field, OffsetCell* patch, const Rec
     if (!field || !patch)
         return;
     const ToolView t(*this, field, square);
-    resampleSquare(t, patch, square, false, [&](int32_t x, int32_t y) {
+    auto offsetAt = [&](int32_t x, int32_t y) {
         const int64_t dx = x - t.cx, dy = y - t.cy;
         const int64_t k = int64_t(t.V) * t.D * t.falloff(int32_t(dx), int32_t(dy));
         return Offset{k * dx / 4096, k * dy / 4096};
-    });
+    };
+#if KNETIX_HAVE_AVX2
+    if (ScaleEight::usable(t))
+        return resampleSquare(t, patch, square, false, offsetAt, ScaleEight{t.V * t.D, false});
+#endif
+    resampleSquare(t, patch, square, false, offsetAt, NoEight{});
 }
 
 void CMTool_Undo::apply(const OffsetCell* field, OffsetCell* patch, const Rect&, const Rect& square,
@@ -357,11 +752,16 @@ void CMTool_Undo::apply(const OffsetCell* field, OffsetCell* patch, const Rect&,
     if (!field || !patch)
         return;
     const ToolView t(*this, field, square);
-    resampleSquare(t, patch, square, false, [&](int32_t x, int32_t y) {
+    auto offsetAt = [&](int32_t x, int32_t y) {
         const int64_t k = int64_t(t.V) * t.falloff(x - t.cx, y - t.cy) / 8;
         const OffsetCell& c = t.at(x, y);
         return Offset{-(k * c.dx / 4096), -(k * c.dy / 4096)};
-    });
+    };
+#if KNETIX_HAVE_AVX2
+    if (UndoEight::usable(t))
+        return resampleSquare(t, patch, square, false, offsetAt, UndoEight{});
+#endif
+    resampleSquare(t, patch, square, false, offsetAt, NoEight{});
 }
 
 void CMTool_Whirl::apply(const OffsetCell* field, OffsetCell* patch, const Rect&, const Rect& square,
@@ -370,30 +770,28 @@ void CMTool_Whirl::apply(const OffsetCell* field, OffsetCell* patch, const Rect&
     if (!field || !patch)
         return;
     const ToolView t(*this, field, square);
-    // The turn depends on the falloff alone, which takes 65 values: each one's
-    // cosine and sine are worked out once, on first use.
-    double cosines[65], sines[65];
-    bool known[65] = {};
-    resampleSquare(t, patch, square, false, [&](int32_t x, int32_t y) {
+    WhirlTurns turns(t.V);
+    auto offsetAt = [&](int32_t x, int32_t y) {
         const int32_t dx = x - t.cx, dy = y - t.cy;
         const int32_t g = t.falloff(dx, dy);
         int64_t ox = 0, oy = 0;
         if (g != 0) {
-            if (!known[g]) {
-                const double theta = double(g * (t.V - 32)) / 1024.0;
-                cosines[g] = 64.0 * std::cos(theta);
-                sines[g] = 64.0 * std::sin(theta);
-                known[g] = true;
-            }
-            const double cw = cosines[g];
-            const double sw = sines[g];
+            if (!turns.known[g])
+                turns.learn(g);
+            const double cw = turns.cosines[g];
+            const double sw = turns.sines[g];
             const int32_t hx = (2 * dx) / 4;
             const int32_t hy = (2 * dy) / 4;
             ox = int64_t(std::trunc((cw * dx + sw * dy + 32.0) / 64.0 - hx));
             oy = int64_t(std::trunc((cw * dy - sw * dx + 32.0) / 64.0 - hy));
         }
         return Offset{ox, oy};
-    });
+    };
+#if KNETIX_HAVE_AVX2
+    return resampleSquare(t, patch, square, false, offsetAt, WhirlEight{turns});
+#else
+    resampleSquare(t, patch, square, false, offsetAt, NoEight{});
+#endif
 }
 
 void CMTool_Zoom::apply(const OffsetCell* field, OffsetCell* patch, const Rect&, const Rect& square,
@@ -404,7 +802,7 @@ void CMTool_Zoom::apply(const OffsetCell* field, OffsetCell* patch, const Rect&,
     const ToolView t(*this, field, square);
     const double cz = 64.0 * std::cos(1.0);
     const double sz = 64.0 * std::sin(1.0);
-    resampleSquare(t, patch, square, false, [&](int32_t x, int32_t y) {
+    auto offsetAt = [&](int32_t x, int32_t y) {
         const int32_t dx = x - t.cx, dy = y - t.cy;
         const int32_t g = t.falloff(dx, dy);
         int64_t ox = 0, oy = 0;
@@ -416,7 +814,13 @@ void CMTool_Zoom::apply(const OffsetCell* field, OffsetCell* patch, const Rect&,
             oy = (py - 2 * (t.sn * w * t.V / 4096)) / 3;
         }
         return Offset{ox, oy};
-    });
+    };
+#if KNETIX_HAVE_AVX2
+    if (ZoomEight::usable(t))
+        return resampleSquare(t, patch, square, false, offsetAt,
+                              ZoomEight{cz, sz, t.D, t.cs * t.V, t.sn * t.V});
+#endif
+    resampleSquare(t, patch, square, false, offsetAt, NoEight{});
 }
 
 void CMTool_Smooth::apply(const OffsetCell* field, OffsetCell* patch, const Rect&,
@@ -425,7 +829,7 @@ void CMTool_Smooth::apply(const OffsetCell* field, OffsetCell* patch, const Rect
     if (!field || !patch)
         return;
     const ToolView t(*this, field, square);
-    visitSquare(*this, patch, square, false, [&](int32_t x, int32_t y) {
+    auto cellAt = [&](int32_t x, int32_t y) {
         const OffsetCell& c = t.at(x, y);
         if (x < 3 || x > t.W - 4 || y < 3 || y > t.H - 4)
             return c;
@@ -438,7 +842,12 @@ void CMTool_Smooth::apply(const OffsetCell* field, OffsetCell* patch, const Rect
         const int64_t ndy = int64_t(up1.dy) + up3.dy + left.dy + right.dy;
         return OffsetCell(saturate32((f * ndx + 4 * (64 - f) * c.dx) / 256),
                           saturate32((f * ndy + 4 * (64 - f) * c.dy) / 256));
-    });
+    };
+#if KNETIX_HAVE_AVX2
+    if (kernels::level() == kernels::Level::Avx2 && t.near && t.V >= 0 && t.V <= 64)
+        return smoothSquareAvx2(t, patch, square, cellAt);
+#endif
+    visitSquare(*this, patch, square, false, cellAt);
 }
 
 } // namespace knetix

@@ -3,6 +3,7 @@
 // and stroke position, byte for byte, with each instruction set the machine has.
 
 #include "engine/Blend.h"
+#include "engine/CMMask.h"
 #include "engine/FullSizeRenderer.h"
 #include "engine/Kernels.h"
 #include "engine/Render.h"
@@ -325,12 +326,24 @@ struct StrokePair {
     {
         engineTool->setValue(value);
         referenceTool->setValue(value);
+        // The engine's patch starts with leftovers, as one read from a project
+        // does: none of them may survive a stroke, the patch being saved.
+        const int32_t r = engineTool->radius(), count = (2 * r + 1) * (2 * r + 1);
+        auto cells = allocateCells(count);
+        for (int32_t i = 0; i < count; ++i)
+            cells[i] = OffsetCell(int32_t(uint32_t(i) * 2654435761u), ~i);
+        enginePatch.assign(r, std::move(cells), count);
     }
     void stroke(const Rect& picture, int32_t X, int32_t Y)
     {
         applyStroke(engineField.data(), engineField.count(), picture, *engineTool, enginePatch, X, Y);
         reference::applyStroke(referenceField.data(), referenceField.count(), picture, *referenceTool,
                                referencePatch, X, Y);
+    }
+    bool samePatches() const
+    {
+        return enginePatch.count() == referencePatch.count() &&
+               std::equal(enginePatch.cells(), enginePatch.cells() + enginePatch.count(), referencePatch.cells());
     }
 };
 
@@ -363,6 +376,7 @@ TEST_P(ReferenceTest, StrokesMatchForEveryToolValueAndPosition)
                         pair.stroke(picture, X, Y);
                         ASSERT_EQ(pair.engineField.cells, pair.referenceField.cells)
                             << describe(kind, pair.engineTool->radius(), value, X, Y);
+                        ASSERT_TRUE(pair.samePatches()) << describe(kind, pair.engineTool->radius(), value, X, Y);
                     }
                     ASSERT_EQ(pair.engineTool->record(), pair.referenceTool->record());
                 }
@@ -372,15 +386,42 @@ TEST_P(ReferenceTest, StrokesMatchForEveryToolValueAndPosition)
 TEST_P(ReferenceTest, StrokesMatchForEveryRadius)
 {
     // The falloff and the grouping of a row's points into eights depend on
-    // the radius: odd and even ones, powers of two and the largest.
+    // the radius: odd and even ones, powers of two and the largest. At the
+    // last cell, radii 14 and 30 end a row's last group of eight there.
     const Field start = makeField(301, 211, Range::Medium, 600);
     const Rect picture{0, 0, 301, 211};
-    for (int32_t radius : {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 33, 64, 88, 127, 177, 255, 1024})
-        for (ToolKind kind : {ToolKind::ZoomIn, ToolKind::Whirl, ToolKind::Move}) {
+    for (int32_t radius : {1, 2, 3, 4, 5, 7, 8, 9, 14, 15, 16, 17, 30, 31, 33, 64, 88, 127, 177, 255, 1024})
+        for (ToolKind kind : kToolKindsByNameOrder) {
             StrokePair pair(start, kind, radius, 64);
-            for (auto [X, Y] : {std::pair{150, 100}, {153, 107}, {3, 208}, {299, 2}})
+            for (auto [X, Y] : {std::pair{150, 100}, {153, 107}, {3, 208}, {299, 2}, {300, 210}}) {
                 pair.stroke(picture, X, Y);
+                ASSERT_TRUE(pair.samePatches()) << describe(kind, radius, 64, X, Y);
+            }
             ASSERT_EQ(pair.engineField.cells, pair.referenceField.cells) << describe(kind, radius, 64, 0, 0);
+        }
+}
+
+TEST_P(ReferenceTest, StrokesMatchAtTheLimitsOfThe32BitPaths)
+{
+    // Fields of one value just inside and just outside the components that the
+    // resampling (2^19) and Smooth (2^23) take in 32 bits, and mixed: one too
+    // large lets the sums wrap.
+    const int32_t values[] = {(1 << 19) - 1, 1 << 19, -(1 << 19), (1 << 23) - 1, 1 << 23, -(1 << 23) - 1, 1 << 24};
+    std::mt19937 rng(700);
+    for (int mixed = 0; mixed < 2; ++mixed)
+        for (int32_t v : values) {
+            Field start(61, 47, OffsetCell(v, -v));
+            if (mixed)
+                for (auto& c : start.cells)
+                    c = OffsetCell(values[rng() % std::size(values)], -values[rng() % std::size(values)]);
+            for (ToolKind kind : kToolKindsByNameOrder) {
+                StrokePair pair(start, kind, 20, 64);
+                for (auto [X, Y] : {std::pair{30, 23}, {34, 20}, {3, 44}, {58, 2}}) {
+                    pair.stroke(Rect{0, 0, 61, 47}, X, Y);
+                    ASSERT_EQ(pair.engineField.cells, pair.referenceField.cells)
+                        << describe(kind, 20, 64, X, Y) << " on " << v << (mixed ? " and others" : "");
+                }
+            }
         }
 }
 
@@ -418,6 +459,27 @@ TEST_P(ReferenceTest, ToolsMatchFromAnyStateAndSquare)
                     << describe(kind, r, record.value, x, y) << " centre " << engineTool->lastX() << ","
                     << engineTool->lastY();
             }
+        }
+
+    // Directions a damaged file may hold, before any movement: the range
+    // checks of the eight-wide paths must send them the plain way.
+    for (ToolKind kind : kToolKindsByNameOrder)
+        for (int32_t direction : {INT32_MIN, INT32_MAX, 65, -(1 << 20)}) {
+            auto engineTool = createTool(kind, 40);
+            ToolRecord record = engineTool->record();
+            record.pictureWidth = 60;
+            record.pictureHeight = 50;
+            record.lastX = 30;
+            record.lastY = 25;
+            record.directionSine = direction;
+            record.directionCosine = direction / -2;
+            engineTool->restore(record);
+            const Rect square{-10, -15, 70, 65};
+            StrokePatch engine(40), expected(40);
+            engineTool->apply(field.cells.data(), engine.cells(), Rect{0, 0, 60, 50}, square, 30, 25);
+            reference::applyTool(kind, *engineTool, field.cells.data(), expected.cells(), square);
+            ASSERT_TRUE(std::equal(engine.cells(), engine.cells() + engine.count(), expected.cells()))
+                << describe(kind, 40, 64, 30, 25) << " direction " << direction;
         }
 }
 
