@@ -66,8 +66,10 @@ public:
     void reset();
 
     // Computes the stroke patch for one stroke point from the field. The patch
-    // has diameter() x diameter() cells and is (0, 0) on entry; the square is the
-    // tool square in picture coordinates around (x, y). The field is read as
+    // has diameter() x diameter() cells; a tool writes only cells of its even
+    // rows and columns, and those it leaves must be (0, 0) on entry (the odd
+    // rows and columns are filled in afterwards). The square is the tool square
+    // in picture coordinates around (x, y). The field is read as
     // pictureWidth() x pictureHeight() cells.
     virtual void apply(const OffsetCell* field, OffsetCell* patch, const Rect& picture,
                        const Rect& square, int32_t x, int32_t y) const;
