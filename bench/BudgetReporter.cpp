@@ -73,7 +73,11 @@ public:
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.error_occurred || run.run_type != Run::RT_Iteration)
+            // A repeated benchmark is judged by its median, a single run by
+            // itself.
+            const bool judged = run.run_type == Run::RT_Iteration ? run.repetitions <= 1
+                                                                  : run.aggregate_name == "median";
+            if (run.error_occurred || !judged)
                 continue;
             // Adjusted times are in the run's time unit; the multiplier turns
             // seconds into that unit.
@@ -115,7 +119,7 @@ int runWithBudgets(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     std::printf("\nBudgets (%s)\n", "this machine");
-    int missed = 0;
+    int missed = 0, checked = 0;
     for (const Result& r : reporter.results)
         for (const Budget& b : budgets()) {
             if (r.name.rfind(b.prefix, 0) != 0)
@@ -136,6 +140,7 @@ int runWithBudgets(int argc, char** argv)
                             b.why.c_str());
             }
             missed += met ? 0 : 1;
+            ++checked;
         }
     for (const RelativeBudget& b : relativeBudgets()) {
         const Result* mine = find(reporter.results, b.prefix);
@@ -147,6 +152,7 @@ int runWithBudgets(int argc, char** argv)
         std::printf("  %-40s %9.2f x %s   budget <= %.2f x   %s  (%s)\n", mine->name.c_str(), ratio,
                     other->name.c_str(), b.maxRatio, met ? "met" : "MISSED", b.why.c_str());
         missed += met ? 0 : 1;
+        ++checked;
     }
     for (const CounterBudget& b : counterBudgets()) {
         const Result* mine = find(reporter.results, b.prefix);
@@ -158,8 +164,12 @@ int runWithBudgets(int argc, char** argv)
                     b.unit.c_str(), b.counter.c_str(), b.limit, b.unit.c_str(), met ? "met" : "MISSED",
                     b.why.c_str());
         missed += met ? 0 : 1;
+        ++checked;
     }
-    std::printf("%s\n", missed ? "Some budgets were missed." : "All budgets met.");
+    if (checked == 0)
+        std::printf("No budget applies to the benchmarks run.\n");
+    else
+        std::printf("%s\n", missed ? "Some budgets were missed." : "All budgets met.");
     benchmark::Shutdown();
     return 0;
 }
