@@ -28,17 +28,6 @@ KNETIX_AVX2_INLINE __m256i load8(const uint8_t* base, const int32_t* offset, int
     return _mm256_setr_epi32(at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7));
 }
 
-// Eight bytes at base + offset[k] + shift for four k, one per 64-bit lane.
-KNETIX_AVX2_INLINE __m256i load4Wide(const uint8_t* base, const int32_t* offset, int64_t shift)
-{
-    auto at = [base, offset, shift](int k) {
-        long long v;
-        std::memcpy(&v, base + (offset[k] + shift), 8);
-        return v;
-    };
-    return _mm256_setr_epi64x(at(0), at(1), at(2), at(3));
-}
-
 // One channel of eight pixels: 16-bit pairs (pixel, right neighbour) of the
 // row and of the row below, weighted by the pairs (w00, w10) and (w01, w11).
 // madd forms exactly the plain sums w00 c + w10 d and w01 e + w11 f.
@@ -98,41 +87,55 @@ KNETIX_AVX2_INLINE __m256i mix8(const uint8_t* base, int64_t stride, const int32
                         weighted(top2, bottom2, wTop, wBottom));
 }
 
-// Pixels 0..3 and 4..7 of a row as eight bytes each (c0 c1 c2 d0 d1 d2 - -)
-// into the 16-bit pairs (c, d) of each channel. Each 128-bit half holds two
-// pixels, so the 32-bit lanes come out in the pixel order 0 1 4 5 2 3 6 7.
-KNETIX_AVX2_INLINE void pairsOfRow(__m256i low, __m256i high, __m256i& ch0, __m256i& ch1, __m256i& ch2)
+// One pixel in each 128-bit lane for mix8Padded: the k-th of the eight in
+// the low lane, the (k + 4)-th in the high one, whose weights are the k-th
+// 32-bit values of each lane of wx (bytes 64 - fx, fx) and wy (16-bit values
+// 64 - fy, fy). Gives its channels as 32-bit values c0 c1 c2 0 per lane.
+template <int k>
+KNETIX_AVX2_INLINE __m256i mixPaddedLanes(const uint8_t* base, int64_t stride, const int32_t* offset,
+                                          __m256i wx, __m256i wy)
 {
-    const __m256i first = _mm256_setr_epi8(0, -1, 3, -1, 8, -1, 11, -1, 1, -1, 4, -1, 9, -1, 12, -1,
-                                           0, -1, 3, -1, 8, -1, 11, -1, 1, -1, 4, -1, 9, -1, 12, -1);
-    const __m256i last = _mm256_setr_epi8(2, -1, 5, -1, 10, -1, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                                          2, -1, 5, -1, 10, -1, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1);
-    const __m256i a = _mm256_shuffle_epi8(low, first), b = _mm256_shuffle_epi8(high, first);
-    ch0 = _mm256_unpacklo_epi64(a, b);
-    ch1 = _mm256_unpackhi_epi64(a, b);
-    ch2 = _mm256_unpacklo_epi64(_mm256_shuffle_epi8(low, last), _mm256_shuffle_epi8(high, last));
+    // Eight bytes at the pixel (c0 c1 c2 d0 d1 d2 - -) and eight at the one
+    // below in a 128-bit lane.
+    auto pixel = [base, stride, offset](int i) {
+        const __m128i row = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + offset[i]));
+        return _mm_castpd_si128(
+            _mm_loadh_pd(_mm_castsi128_pd(row), reinterpret_cast<const double*>(base + (offset[i] - stride))));
+    };
+    const __m256i both = _mm256_inserti128_si256(_mm256_castsi128_si256(pixel(k)), pixel(k + 4), 1);
+    // Byte pairs (pixel, right neighbour) per channel, the row and the row
+    // below alternating.
+    const __m256i byNeighbour = _mm256_setr_epi8(0, 3, 8, 11, 1, 4, 9, 12, 2, 5, 10, 13, -1, -1, -1, -1,
+                                                 0, 3, 8, 11, 1, 4, 9, 12, 2, 5, 10, 13, -1, -1, -1, -1);
+    constexpr char a = 4 * k, b = 4 * k + 1, c = 4 * k + 2, d = 4 * k + 3;
+    const __m256i pickX = _mm256_setr_epi8(a, b, a, b, a, b, a, b, a, b, a, b, -1, -1, -1, -1,
+                                           a, b, a, b, a, b, a, b, a, b, a, b, -1, -1, -1, -1);
+    const __m256i pickY = _mm256_setr_epi8(a, b, c, d, a, b, c, d, a, b, c, d, -1, -1, -1, -1,
+                                           a, b, c, d, a, b, c, d, a, b, c, d, -1, -1, -1, -1);
+    // (64 - fx) c + fx d for each channel of the row and of the row below (at
+    // most 64 * 255: no saturation), then (64 - fy) top + fy bottom: the four
+    // weighted pixels' sum, the same integer as the plain form's.
+    const __m256i rows =
+        _mm256_maddubs_epi16(_mm256_shuffle_epi8(both, byNeighbour), _mm256_shuffle_epi8(wx, pickX));
+    return _mm256_srli_epi32(_mm256_madd_epi16(rows, _mm256_shuffle_epi8(wy, pickY)), 12);
 }
 
-// Swapping the middle 64-bit lanes turns pixel order into the pairs' lane
-// order and back.
-constexpr int kSwapMiddle = 0xD8;
-
-// The same eight pixels from half as many reads: eight bytes at the pixel and
-// at the pixel below, so two bytes past the right neighbour must be readable.
+// The same eight pixels as mix8 from half as many reads, eight bytes at the
+// pixel and at the pixel below, so two bytes past the right neighbour must be
+// readable.
 KNETIX_AVX2_INLINE __m256i mix8Padded(const uint8_t* base, int64_t stride, const int32_t* offset,
                                       __m256i fx, __m256i fy)
 {
-    __m256i top0, top1, top2, bottom0, bottom1, bottom2;
-    pairsOfRow(load4Wide(base, offset, 0), load4Wide(base, offset + 4, 0), top0, top1, top2);
-    pairsOfRow(load4Wide(base, offset, -stride), load4Wide(base, offset + 4, -stride), bottom0, bottom1,
-               bottom2);
-    __m256i wTop, wBottom;
-    weightPairs(_mm256_permute4x64_epi64(fx, kSwapMiddle), _mm256_permute4x64_epi64(fy, kSwapMiddle), wTop,
-                wBottom);
-    const __m256i bgr = joinChannels(weighted(top0, bottom0, wTop, wBottom),
-                                     weighted(top1, bottom1, wTop, wBottom),
-                                     weighted(top2, bottom2, wTop, wBottom));
-    return _mm256_permute4x64_epi64(bgr, kSwapMiddle);
+    const __m256i sixtyFour = _mm256_set1_epi32(64);
+    const __m256i wx = _mm256_or_si256(_mm256_sub_epi32(sixtyFour, fx), _mm256_slli_epi32(fx, 8));
+    const __m256i wy = _mm256_or_si256(_mm256_sub_epi32(sixtyFour, fy), _mm256_slli_epi32(fy, 16));
+    // Lanes: pixels 0 1 | 4 5 and 2 3 | 6 7 as 16-bit values, then all as
+    // bytes in pixel order 0 1 2 3 | 4 5 6 7.
+    const __m256i first = _mm256_packus_epi32(mixPaddedLanes<0>(base, stride, offset, wx, wy),
+                                              mixPaddedLanes<1>(base, stride, offset, wx, wy));
+    const __m256i second = _mm256_packus_epi32(mixPaddedLanes<2>(base, stride, offset, wx, wy),
+                                               mixPaddedLanes<3>(base, stride, offset, wx, wy));
+    return _mm256_packus_epi16(first, second);
 }
 
 // Eight pixels of one byte each per 32-bit lane, packed into 24 bytes at out
