@@ -59,18 +59,6 @@ KNETIX_AVX2 void mixPixelsPaddedAvx2(const uint8_t* base, int64_t stride, const 
     mixPixelsPortable(base, stride, offset + i, fx + i, fy + i, count - i, out + 3 * i);
 }
 
-KNETIX_AVX2 void mixPixelsAvx2(const uint8_t* base, int64_t stride, const int32_t* offset,
-                               const int32_t* fx, const int32_t* fy, int32_t count, uint8_t* out)
-{
-    int32_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fx + i));
-        const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fy + i));
-        avx2::storePixels8(avx2::mix8(base, stride, offset + i, x, y), out + 3 * i);
-    }
-    mixPixelsPortable(base, stride, offset + i, fx + i, fy + i, count - i, out + 3 * i);
-}
-
 // Reads four bytes at every offset: the pixel and the first byte of its right
 // neighbour, which every caller's pixel has.
 KNETIX_AVX2 void copyPixelsAvx2(const uint8_t* base, const int32_t* offset, int32_t count,

@@ -72,13 +72,11 @@ inline void copyPixelsPortable(const uint8_t* base, const int32_t* offset, int32
 
 #if KNETIX_HAVE_AVX2
 // count pixels each; out needs 3 * count + kOutSlack bytes.
-KNETIX_AVX2 void mixPixelsAvx2(const uint8_t* base, int64_t stride, const int32_t* offset,
-                               const int32_t* fx, const int32_t* fy, int32_t count, uint8_t* out);
 KNETIX_AVX2 void copyPixelsAvx2(const uint8_t* base, const int32_t* offset, int32_t count,
                                 uint8_t* out);
-// The same mix from half as many reads, eight bytes at a pixel and at the
-// pixel below: for sources with two readable bytes after the right neighbour
-// of every pixel named, the block's last pixel included.
+// mixPixelsPortable eight bytes at a pixel and at the pixel below at a time:
+// for sources with two readable bytes after the right neighbour of every
+// pixel named, the block's last pixel included.
 KNETIX_AVX2 void mixPixelsPaddedAvx2(const uint8_t* base, int64_t stride, const int32_t* offset,
                                      const int32_t* fx, const int32_t* fy, int32_t count,
                                      uint8_t* out);
