@@ -254,6 +254,7 @@ struct MovieWriter::State {
 
     bool prepareConversion(int swsFlags);
     void convert(const Bitmap24View& view);
+    AVCodecContext* makeEncoder(const AVCodec* codec, int32_t codedWidth, int32_t codedHeight);
     MovieStatus openAvi(const MovieSettings& settings);
     MovieStatus openEncoded(const MovieSettings& settings);
     MovieStatus openGif();
@@ -335,6 +336,20 @@ MovieStatus MovieWriter::open(const std::string& path, int32_t width, int32_t he
     return status;
 }
 
+// The encoder (owned by the state) for frames of the given size at the
+// movie's rate; null if the codec is missing or the memory cannot be had.
+AVCodecContext* MovieWriter::State::makeEncoder(const AVCodec* codec, int32_t codedWidth, int32_t codedHeight)
+{
+    AVCodecContext* enc = encoder = codec ? avcodec_alloc_context3(codec) : nullptr;
+    if (!enc)
+        return nullptr;
+    enc->width = codedWidth;
+    enc->height = codedHeight;
+    enc->time_base = AVRational{1, kMovieFramesPerSecond};
+    enc->framerate = AVRational{kMovieFramesPerSecond, 1};
+    return enc;
+}
+
 MovieStatus MovieWriter::State::openAvi(const MovieSettings& settings)
 {
     const bool raw = settings.codec == kRawId;
@@ -356,13 +371,9 @@ MovieStatus MovieWriter::State::openAvi(const MovieSettings& settings)
         std::memcpy(par->extradata, kBottomUp, sizeof kBottomUp);
         par->extradata_size = int(sizeof kBottomUp);
     } else {
-        AVCodecContext* enc = encoder = avcodec_alloc_context3(codec);
+        AVCodecContext* enc = makeEncoder(codec, width, height);
         if (!enc)
             return MovieStatus::Unsupported;
-        enc->width = width;
-        enc->height = height;
-        enc->time_base = AVRational{1, kMovieFramesPerSecond};
-        enc->framerate = AVRational{kMovieFramesPerSecond, 1};
         enc->max_b_frames = 0; // AVI keeps no timestamps to reorder by
         switch (entry->codecId) {
         case AV_CODEC_ID_MJPEG:
@@ -453,15 +464,11 @@ void MovieWriter::State::convert(const Bitmap24View& view)
 MovieStatus MovieWriter::State::openEncoded(const MovieSettings& settings)
 {
     const AVCodec* codec = avcodec_find_encoder_by_name(kindEntry(kind).encoder);
-    AVCodecContext* enc = encoder = codec ? avcodec_alloc_context3(codec) : nullptr;
-    if (!enc)
-        return MovieStatus::Unsupported;
     const bool mp4 = kind == MovieKind::Mp4;
     // VP9 takes odd sizes; H.264 in 4:2:0 does not.
-    enc->width = mp4 ? even(width) : width;
-    enc->height = mp4 ? even(height) : height;
-    enc->time_base = AVRational{1, kMovieFramesPerSecond};
-    enc->framerate = AVRational{kMovieFramesPerSecond, 1};
+    AVCodecContext* enc = makeEncoder(codec, mp4 ? even(width) : width, mp4 ? even(height) : height);
+    if (!enc)
+        return MovieStatus::Unsupported;
     enc->pix_fmt = AV_PIX_FMT_YUV420P;
     // Said in the stream, so that browsers and players convert back alike.
     enc->color_range = AVCOL_RANGE_MPEG;
@@ -507,13 +514,9 @@ MovieStatus MovieWriter::State::openEncoded(const MovieSettings& settings)
 MovieStatus MovieWriter::State::openGif()
 {
     const AVCodec* codec = avcodec_find_encoder_by_name("gif");
-    AVCodecContext* enc = encoder = codec ? avcodec_alloc_context3(codec) : nullptr;
+    AVCodecContext* enc = makeEncoder(codec, width, height);
     if (!enc)
         return MovieStatus::Unsupported;
-    enc->width = width;
-    enc->height = height;
-    enc->time_base = AVRational{1, kMovieFramesPerSecond};
-    enc->framerate = AVRational{kMovieFramesPerSecond, 1};
     enc->pix_fmt = AV_PIX_FMT_PAL8;
     if (avcodec_open2(enc, codec, nullptr) < 0 || avcodec_parameters_from_context(stream->codecpar, enc) < 0)
         return MovieStatus::Unsupported;
