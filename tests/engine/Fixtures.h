@@ -1,12 +1,17 @@
 #pragma once
-// Small builders shared by the engine tests: fields and pictures made in code.
+// Shared by the engine tests: fields and pictures made in code, and the
+// fixture that runs a test once per instruction set.
 
+#include "engine/Kernels.h"
 #include "engine/OffsetCell.h"
 #include "container/Dib.h"
 #include "container/WA.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace knetix::test {
@@ -49,6 +54,27 @@ inline WAPtr randomPicture(int32_t w, int32_t h, uint32_t seed)
 inline const uint8_t* pixel(const uint8_t* bits, int32_t stride, int32_t height, int32_t x, int32_t y)
 {
     return bits + size_t(height - 1 - y) * stride + 3 * size_t(x);
+}
+
+// Runs each test once per instruction set of the engine's loops (the
+// parameter); the one the machine lacks is skipped.
+class PerLevelTest : public testing::TestWithParam<kernels::Level> {
+protected:
+    void SetUp() override
+    {
+        if (GetParam() == kernels::Level::Avx2 && kernels::bestLevel() != kernels::Level::Avx2)
+            GTEST_SKIP() << "no AVX2 on this machine";
+        m_previous = kernels::setLevel(GetParam());
+    }
+    void TearDown() override { kernels::setLevel(m_previous); }
+
+private:
+    kernels::Level m_previous = kernels::Level::Portable;
+};
+
+inline std::string levelName(const testing::TestParamInfo<kernels::Level>& info)
+{
+    return info.param == kernels::Level::Avx2 ? "Avx2" : "Portable";
 }
 
 } // namespace knetix::test

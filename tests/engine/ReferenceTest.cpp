@@ -58,25 +58,7 @@ std::vector<uint8_t> randomBytes(size_t n, uint32_t seed)
     return v;
 }
 
-std::string levelName(const testing::TestParamInfo<Level>& info)
-{
-    return info.param == Level::Avx2 ? "Avx2" : "Portable";
-}
-
-// Runs each test once per instruction set; the one the machine lacks is skipped.
-class ReferenceTest : public testing::TestWithParam<Level> {
-protected:
-    void SetUp() override
-    {
-        if (GetParam() == Level::Avx2 && kernels::bestLevel() != Level::Avx2)
-            GTEST_SKIP() << "no AVX2 on this machine";
-        m_previous = kernels::setLevel(GetParam());
-    }
-    void TearDown() override { kernels::setLevel(m_previous); }
-
-private:
-    Level m_previous = Level::Portable;
-};
+class ReferenceTest : public test::PerLevelTest {};
 
 // A working picture's buffers, rendered once by the engine and once by the
 // reference from the same starting bytes.
@@ -498,7 +480,7 @@ TEST_P(ReferenceTest, PatchFillMatchesForAnyValues)
         }
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, ReferenceTest, testing::Values(Level::Portable, Level::Avx2), levelName);
+INSTANTIATE_TEST_SUITE_P(Levels, ReferenceTest, testing::Values(Level::Portable, Level::Avx2), test::levelName);
 
 } // namespace
 } // namespace knetix

@@ -77,25 +77,7 @@ std::vector<uint8_t> expected(const SharpCanvas& canvas, const Field& field, int
     return out;
 }
 
-std::string levelName(const testing::TestParamInfo<Level>& info)
-{
-    return info.param == Level::Avx2 ? "Avx2" : "Portable";
-}
-
-// Runs each test once per instruction set; the one the machine lacks is skipped.
-class SharpRenderTest : public testing::TestWithParam<Level> {
-protected:
-    void SetUp() override
-    {
-        if (GetParam() == Level::Avx2 && kernels::bestLevel() != Level::Avx2)
-            GTEST_SKIP() << "no AVX2 on this machine";
-        m_previous = kernels::setLevel(GetParam());
-    }
-    void TearDown() override { kernels::setLevel(m_previous); }
-
-private:
-    Level m_previous = Level::Portable;
-};
+class SharpRenderTest : public test::PerLevelTest {};
 
 TEST_P(SharpRenderTest, WholeRendersFollowTheFullSizeFormulaAtEveryFactorScaleAndMode)
 {
@@ -252,7 +234,7 @@ TEST_P(SharpRenderTest, ThreadsDoNotChangeTheResult)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, SharpRenderTest, testing::Values(Level::Portable, Level::Avx2), levelName);
+INSTANTIATE_TEST_SUITE_P(Levels, SharpRenderTest, testing::Values(Level::Portable, Level::Avx2), test::levelName);
 
 TEST(SharpCanvasTest, EnlargedWorkingPictureRendersAsTheFullSizeRendererRendersItsSize)
 {
