@@ -20,24 +20,55 @@
 namespace knetix {
 namespace {
 
-// One stroke point with the Large tool (radius 88) on the full canvas: apply,
-// fill, write back and the square render, as the 10 ms stroke timer runs them.
-void BM_StrokePoint(benchmark::State& state)
-{
-    const auto kind = ToolKind(state.range(0));
+// A stroke with the Large tool (radius 88) of the given kind on the full
+// 354 x 354 canvas, its key unwarped to begin with.
+struct StrokeSetUp {
     WorkingPicture wp;
-    wp.loadFromContainer("bench", *noisePicture(354, 354));
-    CMMask key(wp.width(), wp.height());
-    wp.setField(key.cells(), key.cellCount());
-    auto tool = createTool(kind, toolRadius(wp.width(), wp.height(), kDivisorLarge));
-    StrokePatch patch(tool->radius());
-    int32_t i = 0;
-    for (auto _ : state) {
+    CMMask key{354, 354};
+    std::unique_ptr<CMTool> tool;
+    StrokePatch patch;
+
+    explicit StrokeSetUp(ToolKind kind)
+    {
+        wp.loadFromContainer("bench", *noisePicture(354, 354));
+        wp.setField(key.cells(), key.cellCount());
+        tool = createTool(kind, toolRadius(wp.width(), wp.height(), kDivisorLarge));
+        patch = StrokePatch(tool->radius());
+    }
+
+    // Stroke point i, as the 10 ms stroke timer runs it: apply, fill, write
+    // back and the square render. Returns the point (picture coordinates).
+    std::pair<int32_t, int32_t> point(int32_t i)
+    {
         const int32_t X = 150 + (i % 40), Y = 170 + (i % 23);
         applyStroke(key.cells(), key.cellCount(), wp.pictureRect(), *tool, patch, X, Y);
         wp.squareRender(X, Y, tool->radius());
-        ++i;
+        return {X - wp.pictureRect().left, Y - wp.pictureRect().top};
     }
+};
+
+// Three keys of different strength and the blend they play into.
+struct PlaybackKeys {
+    std::vector<std::unique_ptr<CMMask>> keys;
+    CMMask blend{354, 354};
+
+    PlaybackKeys()
+    {
+        for (int k = 0; k < 3; ++k) {
+            keys.push_back(std::make_unique<CMMask>(354, 354));
+            auto field = wavyField(354, 354, 64 * (k + 2));
+            std::copy(field.begin(), field.end(), keys.back()->cells());
+        }
+    }
+};
+
+void BM_StrokePoint(benchmark::State& state)
+{
+    const auto kind = ToolKind(state.range(0));
+    StrokeSetUp stroke(kind);
+    int32_t i = 0;
+    for (auto _ : state)
+        stroke.point(i++);
     state.SetLabel(toolName(kind));
 }
 BENCHMARK(BM_StrokePoint)->DenseRange(0, 6)->Unit(benchmark::kMillisecond);
@@ -57,18 +88,12 @@ void BM_PlaybackFrame(benchmark::State& state)
 {
     WorkingPicture wp;
     wp.loadFromContainer("bench", *noisePicture(354, 354));
-    std::vector<std::unique_ptr<CMMask>> keys;
-    for (int k = 0; k < 3; ++k) {
-        keys.push_back(std::make_unique<CMMask>(354, 354));
-        auto field = wavyField(354, 354, 64 * (k + 2));
-        std::copy(field.begin(), field.end(), keys.back()->cells());
-    }
-    CMMask blend(354, 354);
+    PlaybackKeys keys;
     PlaybackState playback;
     playbackBegin(playback, 10);
     for (auto _ : state) {
-        OffsetCell* cells = playbackStep(keys, blend, playback, 40);
-        wp.setField(cells, blend.cellCount());
+        OffsetCell* cells = playbackStep(keys.keys, keys.blend, playback, 40);
+        wp.setField(cells, keys.blend.cellCount());
         wp.fullRender(64, RenderMode::Fast);
     }
 }
@@ -127,22 +152,13 @@ SharpCanvas& sharpCanvas()
 void BM_SharpStrokePoint(benchmark::State& state)
 {
     const auto kind = ToolKind(state.range(0));
-    WorkingPicture wp;
-    wp.loadFromContainer("bench", *noisePicture(354, 354));
-    CMMask key(wp.width(), wp.height());
-    wp.setField(key.cells(), key.cellCount());
+    StrokeSetUp stroke(kind);
     SharpCanvas& sharp = sharpCanvas();
-    sharp.renderAll(key.cells(), key.cellCount(), 64, RenderMode::Smooth);
-    auto tool = createTool(kind, toolRadius(wp.width(), wp.height(), kDivisorLarge));
-    StrokePatch patch(tool->radius());
+    sharp.renderAll(stroke.key.cells(), stroke.key.cellCount(), 64, RenderMode::Smooth);
     int32_t i = 0;
     for (auto _ : state) {
-        const int32_t X = 150 + (i % 40), Y = 170 + (i % 23);
-        applyStroke(key.cells(), key.cellCount(), wp.pictureRect(), *tool, patch, X, Y);
-        wp.squareRender(X, Y, tool->radius());
-        sharp.renderSquare(key.cells(), key.cellCount(), X - wp.pictureRect().left,
-                           Y - wp.pictureRect().top, tool->radius());
-        ++i;
+        const auto [x, y] = stroke.point(i++);
+        sharp.renderSquare(stroke.key.cells(), stroke.key.cellCount(), x, y, stroke.tool->radius());
     }
     state.SetLabel(toolName(kind));
 }
@@ -163,18 +179,12 @@ BENCHMARK(BM_SharpFullSmoothRender)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecon
 void BM_SharpPlaybackFrame(benchmark::State& state)
 {
     SharpCanvas& sharp = sharpCanvas();
-    std::vector<std::unique_ptr<CMMask>> keys;
-    for (int k = 0; k < 3; ++k) {
-        keys.push_back(std::make_unique<CMMask>(354, 354));
-        auto field = wavyField(354, 354, 64 * (k + 2));
-        std::copy(field.begin(), field.end(), keys.back()->cells());
-    }
-    CMMask blend(354, 354);
+    PlaybackKeys keys;
     PlaybackState playback;
     playbackBegin(playback, 10);
     for (auto _ : state) {
-        OffsetCell* cells = playbackStep(keys, blend, playback, 40);
-        sharp.renderAll(cells, blend.cellCount(), 64, RenderMode::Fast, unsigned(state.range(0)));
+        OffsetCell* cells = playbackStep(keys.keys, keys.blend, playback, 40);
+        sharp.renderAll(cells, keys.blend.cellCount(), 64, RenderMode::Fast, unsigned(state.range(0)));
     }
 }
 BENCHMARK(BM_SharpPlaybackFrame)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
