@@ -72,18 +72,46 @@ void renderRowsWide(const uint8_t* source, uint8_t* output, int32_t W, int32_t H
 // The batched form computes in 32 bits, which is exact while field components
 // stay below 2^19 (the sums of four weighted cells then stay below 2^31), the
 // positions fit and the picture block is under 2 GB. It scales the offsets
-// with a double division: DX * W is below 2^52, so the quotient, rounded to
-// nearest and then truncated, is the truncated integer quotient.
+// by an integer multiplier where that is exact (nearly always), else with
+// doubles: DX * W is below 2^52, so the quotient, rounded to nearest and then
+// truncated, is the truncated integer quotient.
 constexpr int64_t kComponentLimit = (int64_t(1) << 19) - 1;
 // Fields narrower and lower than this, which the AVX2 form's scaling by a
 // multiplication needs (see scaleOffsets).
 constexpr int32_t kFieldSideLimit = 1 << 19;
+
+// trunc(d * P / p) as (|d| * factor) >> shift with the sign put back, where
+// that is exact for every |d| up to the field's largest component m (see
+// multiplierFor); 0 where it is not.
+struct Multiplier {
+    uint32_t factor = 0;
+    int32_t shift = 0;
+};
+
+// With factor = ceil(2^shift P / p), |d| factor / 2^shift exceeds v = |d| P / p
+// by less than |d| / 2^shift, which is at most 1 / p while m p <= 2^shift. v
+// is a multiple of 1 / p, so its fraction is at most 1 - 1 / p and the excess
+// never reaches the next integer: the shifted product is floor(v). The
+// largest shift (at most 32) whose factor fits in 32 bits is taken.
+Multiplier multiplierFor(int64_t P, int64_t p, int64_t m)
+{
+    for (int32_t shift = 32; shift >= 0; --shift) {
+        const int64_t factor = ((P << shift) + p - 1) / p;
+        if (factor <= int64_t(UINT32_MAX)) {
+            if (m * p > (int64_t(1) << shift))
+                return {};
+            return {uint32_t(factor), shift};
+        }
+    }
+    return {};
+}
 
 struct Plan {
     bool batched = false;
     std::vector<int32_t> column; // field column of picture column j
     std::vector<int32_t> weight; // its weight in 1/64 towards the next field column
     double xRatio = 0, yRatio = 0; // W / w and H / h, rounded
+    Multiplier xMultiplier, yMultiplier;
 };
 
 // The field row above picture row i (the blend reads it and the next one).
@@ -125,6 +153,8 @@ Plan makePlan(int32_t W, int32_t H, int32_t stride, const OffsetCell* field, int
     }
     plan.xRatio = double(W) / double(w);
     plan.yRatio = double(H) / double(h);
+    plan.xMultiplier = multiplierFor(W, w, m);
+    plan.yMultiplier = multiplierFor(H, h, m);
     plan.batched = true;
     return plan;
 }
@@ -203,19 +233,51 @@ KNETIX_AVX2_INLINE __m256i scaleOffsets(__m256i d, __m256d ratio)
     return _mm256_sign_epi32(_mm256_set_m128i(qHigh, qLow), d);
 }
 
+// The same by the plan's multiplier: two 32 x 32 -> 64-bit products for the
+// even and the odd lanes, each shifted so that the quotient lands in its
+// lane's 32 bits.
+KNETIX_AVX2_INLINE __m256i scaleOffsets(__m256i d, __m256i factor, __m128i shift, __m128i upShift)
+{
+    const __m256i magnitude = _mm256_abs_epi32(d);
+    const __m256i even = _mm256_srl_epi64(_mm256_mul_epu32(magnitude, factor), shift);
+    const __m256i odd = _mm256_sll_epi64(_mm256_mul_epu32(_mm256_srli_epi64(magnitude, 32), factor), upShift);
+    return _mm256_sign_epi32(_mm256_blend_epi32(even, odd, 0xAA), d);
+}
+
+// Copies n bytes with stores that bypass the caches where 32 bytes at a time
+// are aligned, plain ones at the ends. The caller fences before others read.
+KNETIX_AVX2 void streamBytes(uint8_t* to, const uint8_t* from, int64_t n)
+{
+    const int64_t head = std::min<int64_t>(n, (32 - (reinterpret_cast<uintptr_t>(to) & 31)) & 31);
+    std::memcpy(to, from, size_t(head));
+    int64_t k = head;
+    for (; k + 32 <= n; k += 32)
+        _mm256_stream_si256(reinterpret_cast<__m256i*>(to + k),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + k)));
+    std::memcpy(to + k, from + k, size_t(n - k));
+}
+
 // The batched form with every step of eight pixels in registers. Per row the
 // field rows are blended vertically into pairs v[2 c] = vx[c], v[2 c + 1] =
 // vy[c] (v holds 2 w + 16 numbers). Eight picture columns mostly fall within
 // seven field columns, whose pairs are then shuffled into place; otherwise
 // they are gathered.
+template <bool kByMultiplier>
 KNETIX_AVX2 void renderRowsAvx2(const uint8_t* source, uint8_t* output, int32_t W, int32_t H,
                                 int32_t stride, const OffsetCell* field, int32_t w, int32_t h,
-                                int32_t firstRow, int32_t lastRow, const Plan& plan, int32_t* v)
+                                int32_t firstRow, int32_t lastRow, const Plan& plan, int32_t* v,
+                                uint8_t* rowBuffer)
 {
     using namespace kernels::avx2;
     const int32_t* column = plan.column.data();
     const int32_t* weight = plan.weight.data();
     const __m256d xRatio = _mm256_set1_pd(plan.xRatio), yRatio = _mm256_set1_pd(plan.yRatio);
+    const __m256i xFactor = _mm256_set1_epi32(int32_t(plan.xMultiplier.factor));
+    const __m256i yFactor = _mm256_set1_epi32(int32_t(plan.yMultiplier.factor));
+    const __m128i xShift = _mm_cvtsi32_si128(plan.xMultiplier.shift);
+    const __m128i yShift = _mm_cvtsi32_si128(plan.yMultiplier.shift);
+    const __m128i xUpShift = _mm_cvtsi32_si128(32 - plan.xMultiplier.shift);
+    const __m128i yUpShift = _mm_cvtsi32_si128(32 - plan.yMultiplier.shift);
     const __m256i one = _mm256_set1_epi32(1), sixtyThree = _mm256_set1_epi32(63);
     const __m256i sixtyFour = _mm256_set1_epi32(64), minusOne = _mm256_set1_epi32(-1);
     const __m256i lastX = _mm256_set1_epi32(W - 2), lastY = _mm256_set1_epi32(H - 2);
@@ -235,7 +297,8 @@ KNETIX_AVX2 void renderRowsAvx2(const uint8_t* source, uint8_t* output, int32_t 
         const int32_t* row1 = row0 + 2 * int64_t(w);
         for (int32_t k = 0; k < 2 * w; ++k)
             v[k] = (64 - oy) * row0[k] + oy * row1[k];
-        uint8_t* out = output + int64_t(H - 1 - i) * stride;
+        uint8_t* const row = output + int64_t(H - 1 - i) * stride;
+        uint8_t* out = rowBuffer ? rowBuffer : row;
         const __m256i rowY = _mm256_set1_epi32(64 * i);
         // A batch's positions first, then its pixels: the pixel reads of many
         // groups are then in flight at once.
@@ -273,9 +336,13 @@ KNETIX_AVX2 void renderRowsAvx2(const uint8_t* source, uint8_t* output, int32_t 
                     _mm256_add_epi32(_mm256_mullo_epi32(rest, vx0), _mm256_mullo_epi32(o, vx1)));
                 const __m256i DY = divide4096(
                     _mm256_add_epi32(_mm256_mullo_epi32(rest, vy0), _mm256_mullo_epi32(o, vy1)));
-                const __m256i X = _mm256_add_epi32(_mm256_add_epi32(_mm256_set1_epi32(64 * js), lane64),
-                                                   scaleOffsets(DX, xRatio));
-                const __m256i Y = _mm256_add_epi32(rowY, scaleOffsets(DY, yRatio));
+                const __m256i SX = kByMultiplier ? scaleOffsets(DX, xFactor, xShift, xUpShift)
+                                                 : scaleOffsets(DX, xRatio);
+                const __m256i SY = kByMultiplier ? scaleOffsets(DY, yFactor, yShift, yUpShift)
+                                                 : scaleOffsets(DY, yRatio);
+                const __m256i X =
+                    _mm256_add_epi32(_mm256_add_epi32(_mm256_set1_epi32(64 * js), lane64), SX);
+                const __m256i Y = _mm256_add_epi32(rowY, SY);
                 const __m256i sx = _mm256_srai_epi32(X, 6), sy = _mm256_srai_epi32(Y, 6);
                 const __m256i inside = _mm256_and_si256(
                     _mm256_and_si256(_mm256_cmpgt_epi32(X, minusOne), _mm256_cmpgt_epi32(Y, minusOne)),
@@ -313,7 +380,12 @@ KNETIX_AVX2 void renderRowsAvx2(const uint8_t* source, uint8_t* output, int32_t 
             pixelPosition(js + k, i, DX, DY, W, H, w, h, stride, offset[k], rx[k], ry[k]);
         }
         kernels::mixPixelsPortable(source, stride, offset, rx, ry, n, out + 3 * int64_t(js));
+        if (rowBuffer)
+            streamBytes(row, rowBuffer, 3 * int64_t(W - 1));
     }
+    // The streamed rows are out before whatever tells other threads the
+    // band is done.
+    _mm_sfence();
 }
 #endif
 
@@ -343,8 +415,19 @@ void renderRowsWithPlan(const uint8_t* source, uint8_t* output, int32_t W, int32
     }
 #if KNETIX_HAVE_AVX2
     if (kernels::level() == Level::Avx2) {
-        renderRowsAvx2(source, output, W, H, stride, field, w, h, firstRow, lastRow, plan,
-                       blended.data());
+        // Each row is mixed into scratch and then streamed out past the
+        // caches: a picture at its own size does not fit in them, and nothing
+        // reads its rows again while it renders.
+        std::vector<uint8_t> scratch;
+        try {
+            scratch.resize(3 * size_t(W));
+        } catch (const std::bad_alloc&) {
+        }
+        uint8_t* rowBuffer = scratch.empty() ? nullptr : scratch.data();
+        const auto render = plan.xMultiplier.factor && plan.yMultiplier.factor ? renderRowsAvx2<true>
+                                                                             : renderRowsAvx2<false>;
+        render(source, output, W, H, stride, field, w, h, firstRow, lastRow, plan, blended.data(),
+               rowBuffer);
         return;
     }
 #endif

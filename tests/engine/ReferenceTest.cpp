@@ -19,6 +19,7 @@
 #include <climits>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace knetix {
@@ -203,6 +204,13 @@ TEST_P(ReferenceTest, FullSizeAtTheLimitsOfThe32BitPath)
         expectFullSizeMatches(8200, 2, field, 1, 7);
         expectFullSizeMatches(3, 3000, field, 1, 8);
         expectFullSizeMatches(61, 45, field, 1, 9);
+    }
+    // Offsets scaled by a 32-bit multiplier where that is exact, by doubles
+    // beyond: here the first offsets the multiplier would get wrong, in
+    // fields as wide as they need to be.
+    for (auto [W, w, v] : {std::tuple{19906, 71, 310726}, {18118, 7639, 169454}}) {
+        expectFullSizeMatches(W, 3, Field(w, 2, OffsetCell(v, 0)), 1, 10);
+        expectFullSizeMatches(W, 3, Field(w, 2, OffsetCell(-v, 0)), 1, 11);
     }
 }
 
