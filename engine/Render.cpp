@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 namespace knetix {
@@ -78,8 +79,9 @@ void renderRowsFastWide(const PictureBuffers& p, const OffsetCell* field, int64_
 }
 
 // The batched forms work in 32 bits on pictures of at most kBatchedSide pixels
-// each way whose block is under 2 GB (byte offsets fit). Field components are first clamped to +-kComponentLimit: at a scale
-// of 1 or more such a component moves the position more than 4096 pixels, out
+// each way with rows of at most kBatchedStride bytes (so byte offsets fit too).
+// Field components are first clamped to +-kComponentLimit: at a scale of 1 or
+// more such a component moves the position more than 4096 pixels, out
 // of the picture on the same side, so the clamp changes no result, and it keeps
 // every position within 31 bits.
 //
@@ -88,6 +90,9 @@ void renderRowsFastWide(const PictureBuffers& p, const OffsetCell* field, int64_
 // negative positions, where both end below 2 and clamp to the same pixel.
 constexpr int32_t kBatchedSide = 4096;
 constexpr int32_t kComponentLimit = 1 << 24;
+// Rows of at most this many bytes: the vector smooth form multiplies the row
+// and the column by the stride and 3 as 16-bit pairs.
+constexpr int32_t kBatchedStride = INT16_MAX;
 
 inline int32_t clampComponent(int32_t v)
 {
@@ -96,8 +101,7 @@ inline int32_t clampComponent(int32_t v)
 
 bool batchedFits(const PictureBuffers& p)
 {
-    return p.width <= kBatchedSide && p.height <= kBatchedSide &&
-           int64_t(p.height) * p.stride <= INT32_MAX;
+    return p.width <= kBatchedSide && p.height <= kBatchedSide && p.stride <= kBatchedStride;
 }
 
 // Where n pixels of row y from column xs read the source: the offset of the
@@ -216,7 +220,8 @@ KNETIX_AVX2 void renderRowsSmoothAvx2(const PictureBuffers& p, const OffsetCell*
     const __m256i sixtyThree = _mm256_set1_epi32(63);
     const __m256i xHighV = _mm256_set1_epi32(xHigh), yHighV = _mm256_set1_epi32(yHigh);
     const __m256i xBeyond = _mm256_set1_epi32(xHigh + 1), yBeyond = _mm256_set1_epi32(yHigh + 1);
-    const __m256i lastRow = _mm256_set1_epi32(H - 1), strideV = _mm256_set1_epi32(stride);
+    const __m256i lastRow = _mm256_set1_epi32(H - 1);
+    const __m256i rowAndPixel = _mm256_set1_epi32(stride | 3 << 16);
     const __m256i lane4096 = _mm256_setr_epi32(0, 4096, 8192, 12288, 16384, 20480, 24576, 28672);
     alignas(32) int32_t offset[kBatch], fx[kBatch], fy[kBatch];
     for (int32_t y = y0; y <= y1; ++y) {
@@ -240,13 +245,15 @@ KNETIX_AVX2 void renderRowsSmoothAvx2(const PictureBuffers& p, const OffsetCell*
                     _mm256_and_si256(_mm256_cmpgt_epi32(sy, one), _mm256_cmpgt_epi32(yBeyond, sy)));
                 const __m256i px = _mm256_min_epi32(_mm256_max_epi32(sx, one), xHighV);
                 const __m256i py = _mm256_min_epi32(_mm256_max_epi32(sy, one), yHighV);
+                // (H - 1 - py) stride + 3 px from the 16-bit pairs (H - 1 - py, px)
+                // and (stride, 3): every number here is below 2^15.
                 storeOffsets(offset + 8 * g,
-                             _mm256_add_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(lastRow, py), strideV),
-                                              _mm256_add_epi32(px, _mm256_add_epi32(px, px))));
-                storeOffsets(fx + 8 * g,
-                             _mm256_and_si256(_mm256_and_si256(_mm256_srai_epi32(X, 6), sixtyThree), inside));
-                storeOffsets(fy + 8 * g,
-                             _mm256_and_si256(_mm256_and_si256(_mm256_srai_epi32(Y, 6), sixtyThree), inside));
+                             _mm256_madd_epi16(_mm256_or_si256(_mm256_sub_epi32(lastRow, py),
+                                                               _mm256_slli_epi32(px, 16)),
+                                               rowAndPixel));
+                const __m256i fraction = _mm256_and_si256(inside, sixtyThree);
+                storeOffsets(fx + 8 * g, _mm256_and_si256(_mm256_srai_epi32(X, 6), fraction));
+                storeOffsets(fy + 8 * g, _mm256_and_si256(_mm256_srai_epi32(Y, 6), fraction));
             }
             for (int32_t g = 0; g < groups; ++g) {
                 const __m256i gx = _mm256_load_si256(reinterpret_cast<const __m256i*>(fx + 8 * g));

@@ -144,6 +144,18 @@ TEST_P(ReferenceTest, PicturesBeyondTheBatchedSizeMatchToo)
                 ASSERT_EQ(pair.engine, pair.reference) << w << "x" << h << " scale " << scale;
             }
     }
+
+    // Rows longer than the vector form's 16-bit products allow, in a small
+    // picture: the caller's stride, not the width, decides.
+    const int32_t W = 40, H = 30, stride = 40000;
+    const std::vector<uint8_t> source = randomBytes(size_t(stride) * H, 7);
+    std::vector<uint8_t> engine = randomBytes(source.size(), 8), expected = engine;
+    const Field field = makeField(W, H, Range::Medium, 9);
+    for (RenderMode mode : {RenderMode::Smooth, RenderMode::Fast}) {
+        renderAll({source.data(), engine.data(), W, H, stride}, field.cells.data(), 64, mode);
+        reference::renderAll({source.data(), expected.data(), W, H, stride}, field.cells.data(), 64, mode);
+        ASSERT_EQ(engine, expected) << "stride " << stride;
+    }
 }
 
 TEST_P(ReferenceTest, BlendMatchesForEveryPhase)
