@@ -44,7 +44,7 @@ test-san: build-san
 test-tsan:
 	cmake -S . -B $(BUILD_TSAN) -DCMAKE_BUILD_TYPE=Debug -DKNETIX_SANITIZE_THREAD=ON -DKNETIX_BENCH=OFF -DKNETIX_ART_FACTORS=1
 	cmake --build $(BUILD_TSAN) -j $(JOBS) --target knetix_document_tests knetix_filmstrip_tests knetix_browser_model_tests knetix_maindlg_tests knetix_engine_tests
-	OMP_NUM_THREADS=1 TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan-qt.supp ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -R '^Playback|^views.Filmstrip|^app.MainDlg|^ThumbnailWorker|^ExportTest.Cancel|^ParallelTest|ThreadsDoNotChangeTheResult|FullSize.*Thread'
+	OMP_NUM_THREADS=1 TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan-qt.supp ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -R '^Playback|^views.Filmstrip|^app.MainDlg|^ThumbnailWorker|^ExportTest.Cancel|^ParallelTest|ThreadsDoNotChangeTheResult|FullSize.*Thread|WholeRenders.*Thread'
 
 # Every fuzz target for FUZZ_SECONDS each, from seeds the program writes.
 test-fuzz:

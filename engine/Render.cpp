@@ -3,6 +3,7 @@
 #include "engine/FixedPoint.h"
 #include "engine/Kernels.h"
 #include "engine/KernelsAvx2.h"
+#include "engine/Parallel.h"
 
 #include <algorithm>
 #include <climits>
@@ -93,6 +94,8 @@ constexpr int32_t kComponentLimit = 1 << 24;
 // Rows of at most this many bytes: the vector smooth form multiplies the row
 // and the column by the stride and 3 as 16-bit pairs.
 constexpr int32_t kBatchedStride = INT16_MAX;
+// Pixels per chunk of a whole render shared between threads.
+constexpr int64_t kPixelsPerChunk = int64_t(1) << 12;
 
 inline int32_t clampComponent(int32_t v)
 {
@@ -321,9 +324,18 @@ void renderRegion(const PictureBuffers& p, const OffsetCell* field, int32_t scal
         renderRowsFastPortable(p, field, a, x0, x1, y0, y1);
 }
 
-void renderAll(const PictureBuffers& p, const OffsetCell* field, int32_t scale, RenderMode mode)
+void renderAll(const PictureBuffers& p, const OffsetCell* field, int32_t scale, RenderMode mode,
+               unsigned threads)
 {
-    renderRegion(p, field, scale, mode, 0, p.width - 2, 0, p.height - 3);
+    if (p.width < 2 || p.height < 3)
+        return;
+    // Small chunks: the working picture (354 x 354 smooth, 0.17 ms alone)
+    // took 0.08 ms with both cores free and no longer than alone with one
+    // busy elsewhere; chunks of 32 rows and more came out slower in both.
+    const int32_t grain = int32_t(std::clamp<int64_t>(kPixelsPerChunk / (p.width - 1), 1, 64));
+    parallel::forEachChunk(0, p.height - 3, grain, threads, [&](int32_t first, int32_t last) {
+        renderRegion(p, field, scale, mode, 0, p.width - 2, first, last);
+    });
 }
 
 void renderSquare(const PictureBuffers& p, const OffsetCell* field, int32_t x, int32_t y,

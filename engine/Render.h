@@ -28,9 +28,10 @@ void renderRegion(const PictureBuffers& pictures, const OffsetCell* field, int32
                   RenderMode mode, int32_t x0, int32_t x1, int32_t y0, int32_t y1);
 
 // The whole rendered area: rows 0 .. H - 3, columns 0 .. W - 2. The last column
-// and the last two rows keep what they show.
+// and the last two rows keep what they show. In chunks of rows on up to
+// `threads` threads (0: every core); the result is the same for any count.
 void renderAll(const PictureBuffers& pictures, const OffsetCell* field, int32_t scale,
-               RenderMode mode);
+               RenderMode mode, unsigned threads = 0);
 
 // The area a stroke point at picture point (x, y) with tool radius r can have
 // changed, rendered smooth at full scale.

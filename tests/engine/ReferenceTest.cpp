@@ -76,7 +76,7 @@ struct RenderPair {
     PictureBuffers forReference() { return {source.data(), reference.data(), W, H, stride}; }
 };
 
-TEST_P(ReferenceTest, WholeRendersMatchForEverySizeRangeAndScale)
+TEST_P(ReferenceTest, WholeRendersMatchForEverySizeRangeScaleAndThreadCount)
 {
     const std::pair<int32_t, int32_t> sizes[] = {{1, 1}, {2, 2}, {2, 3}, {3, 3}, {4, 4}, {5, 7},
                                                  {37, 23}, {101, 3}, {354, 177}, {613, 419}};
@@ -84,14 +84,19 @@ TEST_P(ReferenceTest, WholeRendersMatchForEverySizeRangeAndScale)
     for (auto [w, h] : sizes)
         for (Range range : {Range::Small, Range::Medium, Range::Huge}) {
             RenderPair pair(w, h, ++seed);
+            const std::vector<uint8_t> before = pair.engine;
             const Field field = makeField(w, h, range, ++seed);
             for (int32_t scale : {0, 1, 17, 31, 63, 64, -7, 1000, INT32_MIN})
                 for (RenderMode mode : {RenderMode::Smooth, RenderMode::Fast}) {
-                    renderAll(pair.forEngine(), field.cells.data(), scale, mode);
                     reference::renderAll(pair.forReference(), field.cells.data(), scale, mode);
-                    ASSERT_EQ(pair.engine, pair.reference)
-                        << w << "x" << h << " range " << int(range) << " scale " << scale
-                        << (mode == RenderMode::Smooth ? " smooth" : " fast");
+                    // From the same bytes each time, so that a chunk left out shows.
+                    for (unsigned threads : {1u, 2u, 8u}) {
+                        pair.engine = before;
+                        renderAll(pair.forEngine(), field.cells.data(), scale, mode, threads);
+                        ASSERT_EQ(pair.engine, pair.reference)
+                            << w << "x" << h << " range " << int(range) << " scale " << scale
+                            << (mode == RenderMode::Smooth ? " smooth" : " fast") << " threads " << threads;
+                    }
                 }
         }
 }
