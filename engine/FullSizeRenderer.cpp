@@ -436,8 +436,7 @@ void renderRowsWithPlan(const uint8_t* source, uint8_t* output, int32_t W, int32
     renderRowsPortable(source, output, W, H, stride, field, w, h, firstRow, lastRow, plan, vx, vy);
 }
 
-// Rows per chunk: enough pixels that taking a chunk costs next to nothing,
-// few enough that a thread held up elsewhere delays little.
+// Pixels per chunk of rows shared between threads.
 constexpr int64_t kPixelsPerChunk = int64_t(1) << 16;
 
 // Splits rows 0 .. H - 2 into chunks that the threads take as they come. False
@@ -451,7 +450,7 @@ bool renderBands(const uint8_t* source, uint8_t* output, int32_t W, int32_t H, i
     // One plan for all chunks: the column tables and the range check depend
     // only on the sizes and the field.
     const Plan plan = makePlan(W, H, stride, field, w, h, 0, H - 2);
-    const int32_t grain = int32_t(std::clamp<int64_t>(kPixelsPerChunk / W, 1, 64));
+    const int32_t grain = parallel::rowsPerChunk(kPixelsPerChunk, W);
     parallel::forEachChunk(0, H - 2, grain, threads, [&](int32_t first, int32_t last) {
         renderRowsWithPlan(source, output, W, H, stride, field, w, h, first, last, plan);
     });

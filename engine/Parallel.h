@@ -19,6 +19,17 @@ unsigned defaultThreads();
 // Which implementation runs the loops ("oneTBB" or "own pool").
 const char* backendName();
 
+// Rows per chunk for rows of `rowLength` pixels: about `pixelsPerChunk`
+// pixels, so that taking a chunk costs next to nothing and a thread held up
+// elsewhere delays little; at least 1 row and at most 64.
+inline int32_t rowsPerChunk(int64_t pixelsPerChunk, int64_t rowLength)
+{
+    if (rowLength < 1)
+        return 1;
+    const int64_t rows = pixelsPerChunk / rowLength;
+    return int32_t(rows < 1 ? 1 : rows > 64 ? 64 : rows);
+}
+
 using ChunkFunction = void (*)(void* context, int32_t first, int32_t last);
 
 // Calls f(context, a, b) for the chunks [a, b] (inclusive) that cut first ..

@@ -466,7 +466,7 @@ void SharpCanvas::renderRegion(const OffsetCell* field, int32_t cellCount, int32
     const int64_t pixels = int64_t(rows) * (x1 - x0 + 1);
     if (threads == 0 && pixels < kPixelsPerBand)
         threads = 1;
-    const int32_t grain = int32_t(std::clamp<int64_t>(kPixelsPerChunk / (x1 - x0 + 1), 1, 64));
+    const int32_t grain = parallel::rowsPerChunk(kPixelsPerChunk, x1 - x0 + 1);
     parallel::forEachChunk(y0, y1, grain, threads, [&](int32_t first, int32_t last) {
         renderRows(field, a, mode, batched, first, last, x0, x1);
     });
